@@ -1,0 +1,15 @@
+# GoogleTest comes from Debian's packages: the installed library for native
+# builds, and the shipped sources (/usr/src/googletest) for the Windows build.
+if(WIN32 AND CMAKE_CROSSCOMPILING)
+    if(NOT TARGET GTest::gtest_main)
+        set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+        set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+        add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/_googletest EXCLUDE_FROM_ALL)
+        add_library(GTest::gtest ALIAS gtest)
+        add_library(GTest::gtest_main ALIAS gtest_main)
+        add_library(GTest::gmock ALIAS gmock)
+    endif()
+else()
+    find_package(GTest REQUIRED)
+endif()
+include(GoogleTest)

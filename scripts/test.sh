@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Builds every configuration and runs every test suite:
+#   default - native build
+#   asan    - native build with AddressSanitizer and UndefinedBehaviorSanitizer
+#   mingw   - Windows build, its tests run under Wine
+# Installs the needed Debian packages first when run as root.
+# Usage: scripts/test.sh [PRESET...]
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+if [ "$(id -u)" -eq 0 ]; then
+  bash scripts/setup.sh || exit 1
+fi
+
+presets=("$@")
+[ ${#presets[@]} -gt 0 ] || presets=(default asan mingw)
+
+failed=()
+for preset in "${presets[@]}"; do
+  echo "==== $preset: configure and build"
+  if ! cmake --preset "$preset" >/dev/null || ! cmake --build --preset "$preset" -j2; then
+    failed+=("$preset (build)")
+    continue
+  fi
+  echo "==== $preset: tests"
+  ctest --preset "$preset" || failed+=("$preset (tests)")
+done
+
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "FAILED: ${failed[*]}"
+  exit 1
+fi
+echo "All configurations built and passed: ${presets[*]}"
