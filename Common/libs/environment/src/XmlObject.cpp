@@ -33,8 +33,7 @@ Invoker* find(const std::map<String, Invoker*>& map, const String& name) {
 
 XmlObject::XmlObjectStructure::XmlObjectStructure() {
     RegisterCreator("XmlObject", &XmlObject::Create);
-    AddChild("Name", static_cast<XmlAttrInvokerBase*>(new XmlAttrInvoker<XmlObject>(
-                         &XmlObject::GetNameStr, &XmlObject::SetNameStr)));
+    AddChild("Name", new XmlAttrInvoker<XmlObject>(&XmlObject::GetNameStr, &XmlObject::SetNameStr));
 }
 
 XmlObject::XmlObjectStructure::~XmlObjectStructure() {

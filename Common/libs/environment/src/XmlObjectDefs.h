@@ -63,18 +63,30 @@ public:                                                                         
     const ::Env::XmlObject::XmlObjectStructure* GetXmlStructure() const override {                 \
         return &m_g##Class##Structure;                                                             \
     }                                                                                              \
-    const char* ClassName() const override { return #Class; }                                      \
-    static ::Env::XmlObject* Create() { return new Class(); }
+    const char* ClassName() const override {                                                       \
+        return #Class;                                                                             \
+    }                                                                                              \
+    static ::Env::XmlObject* Create() {                                                            \
+        return new Class();                                                                        \
+    }
 
 #define ENV_XML_ATTR(Type, Name, Default)                                                          \
 public:                                                                                            \
     struct XmlObjAttr##Name : ::Env::XmlObjStrAttr<Type> {                                         \
         XmlObjAttr##Name() : ::Env::XmlObjStrAttr<Type>(Default) {}                                \
     };                                                                                             \
-    Type Get##Name() const { return m_##Name.Get(); }                                              \
-    void Set##Name(const Type& value) { m_##Name.Set(value); }                                     \
-    ::Env::String Get##Name##Str() const { return m_##Name.GetStr(); }                             \
-    void Set##Name##Str(const ::Env::String& text) { m_##Name.SetStr(text); }                      \
+    Type Get##Name() const {                                                                       \
+        return m_##Name.Get();                                                                     \
+    }                                                                                              \
+    void Set##Name(const Type& value) {                                                            \
+        m_##Name.Set(value);                                                                       \
+    }                                                                                              \
+    ::Env::String Get##Name##Str() const {                                                         \
+        return m_##Name.GetStr();                                                                  \
+    }                                                                                              \
+    void Set##Name##Str(const ::Env::String& text) {                                               \
+        m_##Name.SetStr(text);                                                                     \
+    }                                                                                              \
     XmlObjAttr##Name m_##Name;
 
 #define ENV_XML_CHILD(Type, Name)                                                                  \
@@ -83,10 +95,18 @@ public:                                                                         
         XmlObjChild##Name() { m_val.SetName(#Name); }                                              \
         Type m_val;                                                                                \
     };                                                                                             \
-    const ::Env::XmlObject* Get##Name##Obj() const { return &m_##Name.m_val; }                     \
-    ::Env::XmlObject* Get##Name##Obj() { return &m_##Name.m_val; }                                 \
-    Type& Get##Name() { return m_##Name.m_val; }                                                   \
-    const Type& Get##Name() const { return m_##Name.m_val; }                                       \
+    const ::Env::XmlObject* Get##Name##Obj() const {                                               \
+        return &m_##Name.m_val;                                                                    \
+    }                                                                                              \
+    ::Env::XmlObject* Get##Name##Obj() {                                                           \
+        return &m_##Name.m_val;                                                                    \
+    }                                                                                              \
+    Type& Get##Name() {                                                                            \
+        return m_##Name.m_val;                                                                     \
+    }                                                                                              \
+    const Type& Get##Name() const {                                                                \
+        return m_##Name.m_val;                                                                     \
+    }                                                                                              \
     XmlObjChild##Name m_##Name;
 
 #define ENV_XML_STRUCTURE_BEGIN(Class)                                                             \
@@ -96,12 +116,11 @@ public:                                                                         
 
 #define ENV_XML_REGISTER_ATTR(Name)                                                                \
     AddChild(#Name,                                                                                \
-             static_cast<::Env::XmlAttrInvokerBase*>(                                              \
-                 new ::Env::XmlAttrInvoker<Owner>(&Owner::Get##Name##Str, &Owner::Set##Name##Str)));
+             new ::Env::XmlAttrInvoker<Owner>(&Owner::Get##Name##Str, &Owner::Set##Name##Str));
 
 #define ENV_XML_REGISTER_CHILD(Name)                                                               \
-    AddChild(#Name, static_cast<::Env::XmlChildInvokerBase*>(new ::Env::XmlChildInvokerStatic<Owner>( \
-                        &Owner::Get##Name##Obj, &Owner::Get##Name##Obj)));
+    AddChild(#Name, new ::Env::XmlChildInvokerStatic<Owner>(&Owner::Get##Name##Obj,                \
+                                                            &Owner::Get##Name##Obj));
 
 #define ENV_XML_STRUCTURE_END }
 

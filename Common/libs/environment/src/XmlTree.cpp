@@ -236,7 +236,8 @@ void XmlDoc::Free() {
     try {
         xmlFreeDoc(this);
     } catch (...) {
-        ZebTrace(TRACE_ERROR, ZEB_TRACE_TAG("Env::XmlDoc", "Free"), "XmlDoc::~XmlDoc error catched\n");
+        ZebTrace(TRACE_ERROR, ZEB_TRACE_TAG("Env::XmlDoc", "Free"),
+                 "XmlDoc::~XmlDoc error catched\n");
     }
 }
 
