@@ -1,8 +1,13 @@
+#include "ServerModes.h"
 #include "ToolOptions.h"
 
-#include "zeb-tools-trace.h"
-
-int run_mode(const ToolOptions&) {
-    ZebTrace(TRACE_ERROR, "main", "run modes are not available in this build\n");
-    return SSH_INTERNAL_ERR;
+int run_mode(const ToolOptions& options) {
+    ServerModeArgs args;
+    args.mode = options.mode.value;
+    args.host = options.host.value;
+    args.user = options.user.value;
+    args.password = options.password.value;
+    args.listfile = options.listfile.value;
+    args.timeout = options.timeout.value;
+    return run_server_mode(args);
 }

@@ -294,6 +294,8 @@ CTL_USAGE = """usage: esxi-sim [--state DIR] COMMAND ...
   host KEY=VALUE ...            change host settings (prompt, maintenance, ...)
   vm VMID KEY=VALUE ...         change VM settings (state, suspend_delay, ...)
   status                        print the host's flag and the VM states
+  vmstate VMID                  print one VM's power state
+  maintenance                   print "on" or "off"
   show                          print the state as JSON
   log                           print the commands the shell received
   clear-log                     forget the received commands
@@ -375,6 +377,13 @@ def ctl(args):
             out("host %s, maintenance mode: %s\n" % (state["hostname"], "on" if state["maintenance"] else "off"))
             for vm in state["vms"]:
                 out("  VM %-4s %-16s %s\n" % (vm["id"], vm["name"], vm["state"]))
+            return 0
+        if command == "vmstate" and rest:
+            vm = next((v for v in state["vms"] if v["id"] == rest[0]), None)
+            out((vm["state"] if vm else "none") + "\n")
+            return 0 if vm else 2
+        if command == "maintenance":
+            out(("on" if state["maintenance"] else "off") + "\n")
             return 0
         if command == "show":
             out(json.dumps(state, indent=2) + "\n")

@@ -1,0 +1,394 @@
+// Lullhost end to end: the real program and the real plink against the host
+// simulator behind the loopback sshd. Every test owns one simulator account
+// (esxsimN), so tests may run side by side. Needs root (accounts, sshd).
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+struct Output {
+    int code = -1;
+    std::string text;
+};
+
+Output Shell(const std::string& command) {
+    Output out;
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (pipe == nullptr)
+        return out;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = fread(buffer, 1, sizeof(buffer), pipe)) > 0)
+        out.text.append(buffer, n);
+    const int status = pclose(pipe);
+    out.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return out;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool Exists(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+// One simulated host: the state directory of a simulator account.
+class SimHost {
+public:
+    explicit SimHost(int account)
+        : m_user("esxsim" + std::to_string(account)), m_dir("/var/lib/esxi-sim/" + m_user) {}
+
+    const std::string& User() const { return m_user; }
+
+    std::string Ctl(const std::string& args) const {
+        Output out = Shell(std::string(ESXI_SIM_CTL) + " --state " + Quote(m_dir) + " " + args);
+        EXPECT_EQ(0, out.code) << args << "\n" << out.text;
+        return out.text;
+    }
+    std::string VmState(const std::string& id) const {
+        std::string s = Ctl("vmstate " + id);
+        return s.substr(0, s.find('\n'));
+    }
+    std::string Maintenance() const {
+        std::string s = Ctl("maintenance");
+        return s.substr(0, s.find('\n'));
+    }
+    // The command lines the host's shell received, one per entry.
+    std::vector<std::string> Log() const {
+        std::vector<std::string> lines;
+        std::istringstream in(Ctl("log"));
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        return lines;
+    }
+
+private:
+    std::string m_user;
+    std::string m_dir;
+};
+
+// A working directory with the plink link and a fresh HOME, as Lullhost expects.
+class LullhostRunner {
+public:
+    LullhostRunner() {
+        char dir[] = "/tmp/lullhost-e2e-XXXXXX";
+        if (mkdtemp(dir) != nullptr)
+            m_dir = dir;
+    }
+    ~LullhostRunner() {
+        if (!m_dir.empty())
+            Shell("rm -rf " + Quote(m_dir));
+    }
+
+    std::string ListFile() const { return m_dir + "/esxi_vms.xml"; }
+
+    // Runs one mode with a fresh plink host-key cache.
+    Output Run(const SimHost& host, const std::string& mode, const std::string& extra = "",
+               const std::string& password = ESXI_SIM_PASSWORD) const {
+        const std::string home = m_dir + "/home";
+        std::string command = "rm -rf " + Quote(home) + " && mkdir " + Quote(home) + " && cd " +
+                              Quote(m_dir) +
+                              " && ln -sf /usr/bin/plink plink && HOME=" + Quote(home) + " " +
+                              Quote(LULLHOST_BINARY) + " -host 127.0.0.2 -usr " + host.User() +
+                              " -pwd " + Quote(password) + " -mode " + mode + " -D debug " + extra;
+        return Shell(command);
+    }
+
+private:
+    std::string m_dir;
+};
+
+class EndToEndTest : public testing::Test {
+protected:
+    void SetUp() override {
+        if (geteuid() != 0)
+            GTEST_SKIP() << "needs root: simulator accounts behind the loopback sshd";
+    }
+};
+
+struct PromptStyle {
+    const char* name;
+    int accounts[2];
+};
+
+class PromptStyleTest : public EndToEndTest, public testing::WithParamInterface<PromptStyle> {};
+
+const std::string VM_LISTING_LOG_HEAD[] = {
+    "vim-cmd", "vim-cmd hostsvc/hostsummary | grep inMaintenanceMode", "vim-cmd vmsvc/getallvms"};
+
+} // namespace
+
+// account_check and check_maintenance_mode in either prompt style. The current
+// prompt names the host, here with a name that holds a maintenance flag word.
+TEST_P(PromptStyleTest, AccountAndMaintenanceChecks) {
+    const bool classic = std::string(GetParam().name) == "classic";
+    SimHost host(GetParam().accounts[0]);
+    host.Ctl(std::string("init --prompt ") + GetParam().name + " --hostname esx-true 1:on:web01" +
+             (classic ? " --maintenance" : ""));
+    LullhostRunner lullhost;
+
+    Output out = lullhost.Run(host, "account_check");
+    EXPECT_EQ(0, out.code) << out.text;
+    out = lullhost.Run(host, "check_maintenance_mode");
+    if (classic) {
+        EXPECT_EQ(0, out.code) << out.text;
+        EXPECT_NE(std::string::npos, out.text.find("VMWare host is in maintenanace mode"));
+    } else {
+        EXPECT_EQ(13, out.code) << out.text;
+        EXPECT_NE(std::string::npos, out.text.find("VMWare host is not in maintenance mode"));
+    }
+    EXPECT_FALSE(Exists(lullhost.ListFile()));
+    // Both modes stop after reading the flag: nothing else reaches the host.
+    EXPECT_EQ(4u, host.Log().size());
+}
+
+// The whole cycle: suspend the running VMs, enter maintenance mode, write the
+// list; then leave maintenance mode and bring back exactly the marked VMs.
+TEST_P(PromptStyleTest, SuspendAndRebootCycle) {
+    SimHost host(GetParam().accounts[1]);
+    host.Ctl(std::string("init --prompt ") + GetParam().name +
+             " 1:on:web01 '2:on:db server' 3:off:archive 4:suspended:old");
+    // The first answer shows only the progress line; the prompt comes later.
+    host.Ctl("vm 1 suspend_delay=3");
+    LullhostRunner lullhost;
+
+    Output out = lullhost.Run(host, "suspend_vms", "-timeoutminutes 2");
+    ASSERT_EQ(0, out.code) << out.text;
+    EXPECT_EQ("<?xml version=\"1.0\"?>\n"
+              "<esxiserver host=\"127.0.0.2\" maintenancemode=\"true\" reboot=\"true\"><vms>"
+              "<virtualmachineserver id=\"1\" name=\"web01\" rebootstatus=\"to reboot\" "
+              "status=\"Suspended\" timeout=\"120\"></virtualmachineserver>"
+              "<virtualmachineserver id=\"2\" name=\"db\" rebootstatus=\"to reboot\" "
+              "status=\"Suspended\" timeout=\"120\"></virtualmachineserver>"
+              "<virtualmachineserver id=\"3\" name=\"archive\" status=\"Powered off\" "
+              "timeout=\"120\"></virtualmachineserver>"
+              "<virtualmachineserver id=\"4\" name=\"old\" status=\"Suspended\" "
+              "timeout=\"120\"></virtualmachineserver>"
+              "</vms></esxiserver>\n",
+              ReadFile(lullhost.ListFile()));
+    const std::vector<std::string> suspendLog = {
+        VM_LISTING_LOG_HEAD[0],
+        VM_LISTING_LOG_HEAD[1],
+        VM_LISTING_LOG_HEAD[2],
+        "vim-cmd vmsvc/power.getstate 1",
+        "vim-cmd vmsvc/power.getstate 2",
+        "vim-cmd vmsvc/power.getstate 3",
+        "vim-cmd vmsvc/power.getstate 4",
+        "vim-cmd vmsvc/power.suspend 1",
+        "vim-cmd vmsvc/power.getstate 1",
+        "vim-cmd vmsvc/power.suspend 2",
+        "vim-cmd vmsvc/power.getstate 2",
+        "vim-cmd hostsvc/maintenance_mode_enter",
+        "vim-cmd hostsvc/hostsummary | grep inMaintenanceMode"};
+    EXPECT_EQ(suspendLog, host.Log());
+    EXPECT_EQ("on", host.Maintenance());
+
+    host.Ctl("clear-log");
+    out = lullhost.Run(host, "reboot_vms");
+    ASSERT_EQ(0, out.code) << out.text;
+    EXPECT_EQ("<?xml version=\"1.0\"?>\n"
+              "<esxiserver host=\"127.0.0.2\" maintenancemode=\"false\" reboot=\"false\"><vms>"
+              "<virtualmachineserver id=\"1\" name=\"web01\" rebootstatus=\"rebooted\" "
+              "status=\"Powered on\" timeout=\"120\"></virtualmachineserver>"
+              "<virtualmachineserver id=\"2\" name=\"db\" rebootstatus=\"rebooted\" "
+              "status=\"Powered on\" timeout=\"120\"></virtualmachineserver>"
+              "<virtualmachineserver id=\"3\" name=\"archive\" status=\"Powered off\" "
+              "timeout=\"120\"></virtualmachineserver>"
+              "<virtualmachineserver id=\"4\" name=\"old\" status=\"Suspended\" "
+              "timeout=\"120\"></virtualmachineserver>"
+              "</vms></esxiserver>\n",
+              ReadFile(lullhost.ListFile()));
+    const std::vector<std::string> rebootLog = {
+        VM_LISTING_LOG_HEAD[0],
+        VM_LISTING_LOG_HEAD[1],
+        "vim-cmd hostsvc/maintenance_mode_exit",
+        "vim-cmd hostsvc/hostsummary | grep inMaintenanceMode",
+        "vim-cmd vmsvc/power.on 1",
+        "vim-cmd vmsvc/power.getstate 1",
+        "vim-cmd vmsvc/power.on 2",
+        "vim-cmd vmsvc/power.getstate 2"};
+    EXPECT_EQ(rebootLog, host.Log());
+    EXPECT_EQ("off", host.Maintenance());
+    EXPECT_EQ("Powered on", host.VmState("1"));
+    EXPECT_EQ("Powered on", host.VmState("2"));
+    EXPECT_EQ("Powered off", host.VmState("3"));
+    EXPECT_EQ("Suspended", host.VmState("4"));
+
+    if (std::string(GetParam().name) != "classic")
+        return;
+    // A file written by a successful reboot_vms asks for nothing more.
+    host.Ctl("clear-log");
+    out = lullhost.Run(host, "reboot_vms");
+    EXPECT_EQ(0, out.code) << out.text;
+    EXPECT_EQ(3u, host.Log().size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Prompt, PromptStyleTest,
+                         testing::Values(PromptStyle{"classic", {1, 2}},
+                                         PromptStyle{"current", {3, 4}}),
+                         [](const testing::TestParamInfo<PromptStyle>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// A host already in maintenance mode is left as it is, and so is the next reboot.
+TEST_F(EndToEndTest, HostAlreadyInMaintenanceIsLeftAlone) {
+    SimHost host(5);
+    host.Ctl("init --prompt classic --maintenance 1:on:web01 2:on:db01");
+    LullhostRunner lullhost;
+
+    Output out = lullhost.Run(host, "suspend_vms");
+    ASSERT_EQ(0, out.code) << out.text;
+    const std::string file = ReadFile(lullhost.ListFile());
+    EXPECT_NE(std::string::npos, file.find("maintenancemode=\"true\" reboot=\"false\""));
+    EXPECT_EQ(std::string::npos, file.find("rebootstatus"));
+    EXPECT_EQ(5u, host.Log().size()); // login, flag, listing, two states
+    EXPECT_EQ("Powered on", host.VmState("1"));
+
+    out = lullhost.Run(host, "reboot_vms");
+    EXPECT_EQ(0, out.code) << out.text;
+    EXPECT_EQ("on", host.Maintenance());
+    EXPECT_EQ(7u, host.Log().size()); // only the login's two commands more
+}
+
+// The second answer of a suspend still shows only progress: 15, the VMs
+// suspended so far stay marked, the rest is untouched and reboot stays false.
+TEST_F(EndToEndTest, SuspendStillInProgressEndsWith15) {
+    SimHost host(6);
+    host.Ctl("init --prompt current 1:on:web01 2:on:stuck 3:on:db01");
+    host.Ctl("vm 2 suspend_fault=hang");
+    host.Ctl("host hang_interval=3 hang_limit=30");
+    LullhostRunner lullhost;
+
+    Output out = lullhost.Run(host, "suspend_vms");
+    ASSERT_EQ(15, out.code) << out.text;
+    const std::string file = ReadFile(lullhost.ListFile());
+    EXPECT_NE(std::string::npos, file.find("maintenancemode=\"false\" reboot=\"false\"")) << file;
+    EXPECT_NE(std::string::npos,
+              file.find("id=\"1\" name=\"web01\" rebootstatus=\"to reboot\" status=\"Suspended\""))
+        << file;
+    EXPECT_NE(std::string::npos, file.find("id=\"2\" name=\"stuck\" status=\"Powered on\""))
+        << file;
+    EXPECT_NE(std::string::npos, file.find("id=\"3\" name=\"db01\" status=\"Powered on\"")) << file;
+    for (const std::string& line : host.Log()) {
+        EXPECT_NE("vim-cmd vmsvc/power.suspend 3", line);
+        EXPECT_NE("vim-cmd hostsvc/maintenance_mode_enter", line);
+    }
+    EXPECT_EQ("Powered on", host.VmState("3"));
+
+    // reboot is false: the next reboot_vms powers nothing on.
+    host.Ctl("clear-log");
+    out = lullhost.Run(host, "reboot_vms");
+    EXPECT_EQ(0, out.code) << out.text;
+    EXPECT_EQ(2u, host.Log().size());
+    EXPECT_EQ("Suspended", host.VmState("1"));
+}
+
+// The suspend command finishes but the VM is still running afterwards.
+TEST_F(EndToEndTest, WrongEndStateEndsWith11) {
+    SimHost host(7);
+    host.Ctl("init --prompt classic 1:on:web01 2:on:db01");
+    host.Ctl("vm 1 suspend_fault=wrong_state");
+    LullhostRunner lullhost;
+
+    Output out = lullhost.Run(host, "suspend_vms");
+    ASSERT_EQ(11, out.code) << out.text;
+    EXPECT_NE(std::string::npos, out.text.find("failed to suspend virtual machine 1 web01"));
+    const std::string file = ReadFile(lullhost.ListFile());
+    EXPECT_NE(std::string::npos, file.find("reboot=\"false\""));
+    EXPECT_EQ(std::string::npos, file.find("rebootstatus"));
+    EXPECT_EQ("Powered on", host.VmState("2"));
+    EXPECT_EQ("off", host.Maintenance());
+}
+
+// The host refuses maintenance mode: 13, the suspended VM stays marked.
+TEST_F(EndToEndTest, MaintenanceRefusedEndsWith13) {
+    SimHost host(8);
+    host.Ctl("init --prompt current 1:on:web01");
+    host.Ctl("host refuse_maintenance=true");
+    LullhostRunner lullhost;
+
+    Output out = lullhost.Run(host, "suspend_vms");
+    ASSERT_EQ(13, out.code) << out.text;
+    const std::string file = ReadFile(lullhost.ListFile());
+    EXPECT_NE(std::string::npos, file.find("maintenancemode=\"false\" reboot=\"false\""));
+    EXPECT_NE(std::string::npos, file.find("rebootstatus=\"to reboot\" status=\"Suspended\""));
+}
+
+// A power-on fails: the run ends with 11, reboot is cleared, the failing VM and
+// the ones after it keep their marks and are not touched.
+TEST_F(EndToEndTest, FailedPowerOnLeavesTheRestMarked) {
+    SimHost host(9);
+    host.Ctl("init --prompt classic --maintenance 1:suspended:web01 2:suspended:db01 "
+             "3:suspended:mail");
+    host.Ctl("vm 2 poweron_fault=invalid");
+    LullhostRunner lullhost;
+    std::ofstream(lullhost.ListFile())
+        << "<?xml version=\"1.0\"?>\n"
+           "<esxiserver host=\"127.0.0.2\" maintenancemode=\"true\" reboot=\"true\"><vms>"
+           "<virtualmachineserver id=\"1\" name=\"web01\" rebootstatus=\"to reboot\" "
+           "status=\"Suspended\" timeout=\"60\"></virtualmachineserver>"
+           "<virtualmachineserver id=\"2\" name=\"db01\" rebootstatus=\"to reboot\" "
+           "status=\"Suspended\" timeout=\"60\"></virtualmachineserver>"
+           "<virtualmachineserver id=\"3\" name=\"mail\" rebootstatus=\"to reboot\" "
+           "status=\"Suspended\" timeout=\"60\"></virtualmachineserver>"
+           "</vms></esxiserver>\n";
+
+    Output out = lullhost.Run(host, "reboot_vms");
+    ASSERT_EQ(11, out.code) << out.text;
+    const std::string file = ReadFile(lullhost.ListFile());
+    EXPECT_NE(std::string::npos, file.find("maintenancemode=\"false\" reboot=\"false\""));
+    EXPECT_NE(std::string::npos, file.find("id=\"1\" name=\"web01\" rebootstatus=\"rebooted\""));
+    EXPECT_NE(std::string::npos, file.find("id=\"2\" name=\"db01\" rebootstatus=\"to reboot\""));
+    EXPECT_NE(std::string::npos, file.find("id=\"3\" name=\"mail\" rebootstatus=\"to reboot\""));
+    EXPECT_EQ("Powered on", host.VmState("1"));
+    EXPECT_EQ("Suspended", host.VmState("3"));
+}
+
+// reboot_vms without a list file starts the client, then ends with 2 and writes nothing.
+TEST_F(EndToEndTest, RebootWithoutListFileEndsWith2) {
+    SimHost host(10);
+    host.Ctl("init --prompt classic 1:on:web01");
+    LullhostRunner lullhost;
+
+    Output out = lullhost.Run(host, "reboot_vms");
+    EXPECT_EQ(2, out.code) << out.text;
+    EXPECT_NE(std::string::npos, out.text.find("can't read esxi server structure from xml"));
+    EXPECT_FALSE(Exists(lullhost.ListFile()));
+    EXPECT_TRUE(host.Log().empty());
+}
+
+// A refused password ends the login with 6; suspend_vms still writes its file.
+TEST_F(EndToEndTest, WrongPasswordEndsWith6) {
+    SimHost host(11);
+    host.Ctl("init --prompt current 1:on:web01");
+    LullhostRunner lullhost;
+
+    Output out = lullhost.Run(host, "suspend_vms", "", "not-the-password");
+    EXPECT_EQ(6, out.code) << out.text;
+    EXPECT_EQ("<?xml version=\"1.0\"?>\n<esxiserver host=\"127.0.0.2\" maintenancemode=\"false\" "
+              "reboot=\"false\"><vms></vms></esxiserver>\n",
+              ReadFile(lullhost.ListFile()));
+    EXPECT_EQ("Powered on", host.VmState("1"));
+}
