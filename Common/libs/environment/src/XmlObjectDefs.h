@@ -35,8 +35,9 @@
 // What the lines give the class (all public):
 // - ENV_XML_OBJECT: the nested ESXiServerStructure and its static
 //   m_gESXiServerStructure, GetXmlStructure(), ClassName() ("ESXiServer"),
-//   static Create() (a new default object; needs a default constructor), and
-//   registration of Create with the object builder under "ESXiServer".
+//   static Create() (a new default object; needs a default constructor).
+//   ENV_XML_STRUCTURE_BEGIN registers Create with the object builder under
+//   "ESXiServer", so lists can create such objects when they read a file.
 // - ENV_XML_ATTR(Type, Host, default), for Env::String, int or bool: the
 //   holder type XmlObjAttrHost, member m_Host starting at the default,
 //   GetHost()/SetHost(const Type&) and the text form GetHostStr()/
@@ -44,7 +45,8 @@
 // - ENV_XML_CHILD(Type, VMs): the holder XmlObjChildVMs, member m_VMs whose
 //   object is named "VMs", GetVMs() (a Type&, const and non-const) and
 //   GetVMsObj() (as Env::XmlObject*). A child list is written as an element
-//   named after the child ("vms") holding one element per object.
+//   named after the child ("vms") holding one element per object; the list
+//   owns what it holds: GetVMs().push_back(new VirtualMachineServer(...)).
 // Name and Value are inherited from Env::XmlObject; the name is registered as
 // attribute "Name" for every class, the value is the element's text.
 // Each line leaves the class in public access.

@@ -1,0 +1,354 @@
+#include "SshSession.h"
+
+#include "misc.h"
+#include "ssh_io.h"
+
+#include "zeb-tools-trace.h"
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#define TAG(func) ZEB_TRACE_TAG("Ssh::SshSession", func)
+
+namespace Ssh {
+
+namespace {
+
+#ifdef _WIN32
+const int kPathSize = 260;
+#else
+const int kPathSize = SSH_BUF_SIZE;
+#endif
+
+// Shown in the sent-data frame instead of the password.
+const char kPasswordMask[] = "********";
+
+// Once a password has been typed, the next password prompt means it was refused.
+bool g_bPasswordAnswered = false;
+
+bool has(const char* text, const char* part) {
+    return strstr(text, part) != nullptr;
+}
+
+bool equals_nocase(const char* text, char c) {
+    return (text[0] == c || text[0] == c - 'a' + 'A') && text[1] == '\0';
+}
+
+} // namespace
+
+SshSession::SshSession()
+    : stdout_r(FD_NONE), stdout_w(FD_NONE), stdout_e(FD_NONE), stdin_r(FD_NONE), stdin_w(FD_NONE),
+      stdout_def(FD_NONE), stdin_def(FD_NONE), stderr_def(FD_NONE), m_state(EXEC_INIT),
+      m_iProcessId(0), m_nTimeout(1000) {
+    m_szPath[0] = '\0';
+    m_szArgs[0] = '\0';
+    m_response[0] = '\0';
+    m_command[0] = '\0';
+}
+
+SshSession::~SshSession() {
+    CloseSession();
+    winsock_cleanup();
+}
+
+SshCodes SshSession::Init() {
+    try {
+        if (winsock_init() != 0) {
+            ZebTrace(TRACE_DEBUG, TAG("Init"), "can't init winsock\n");
+            return SSH_INTERNAL_ERR;
+        }
+        return SSH_SUCCESS;
+    } catch (...) {
+        ZebTrace(TRACE_ERROR, TAG("Init"), "SshSession::Init error catched\n");
+        return SSH_INTERNAL_ERR;
+    }
+}
+
+SshCodes SshSession::StateToSshcode(SshCodes curcode) const {
+    switch (m_state) {
+    case EXEC_INIT:
+    case EXEC_STARTING:
+        return SSH_CLIENT_ERR;
+    case EXEC_CONNECTING:
+        return SSH_CANNOT_CONNECT_ERR;
+    case EXEC_KEY_EXCHANGE:
+    case EXEC_LOGIN:
+        return SSH_AUTH_ERR;
+    case EXEC_REMOTE:
+    case EXEC_TERMINATED:
+        return SSH_REMOTE_PARSER_ERR;
+    case EXEC_CANCELED_BY_TIMEOUT:
+        return SSH_REMOTE_TIMEOUT_ERR;
+    default:
+        return curcode;
+    }
+}
+
+SshCodes SshSession::GetRunSshCommand(const char* cszHost, const char* cszUser) {
+    ZebTrace(TRACE_DEBUG, TAG("GetRunSshCommand"), "generate run ssh session command\n");
+    if (get_client_path(m_szPath, kPathSize) != 0 || !file_exists(m_szPath))
+        return SSH_CLIENT_NOT_FOUND_ERR;
+    snprintf(m_szArgs, kPathSize, " -ssh %s@%s", cszUser ? cszUser : "", cszHost ? cszHost : "");
+    return SSH_SUCCESS;
+}
+
+SshCodes SshSession::RunSshClient(const char* cszHost, const char* cszUser,
+                                  const char* cszPassword) {
+    SshCodes result = SSH_SUCCESS;
+    try {
+        ZebTrace(TRACE_DEBUG, TAG("RunSshClient"), "preparing to execute ssh client...\n");
+        result = GetRunSshCommand(cszHost, cszUser);
+        if (result != SSH_SUCCESS)
+            return result;
+        m_state = EXEC_INIT;
+        m_sPassword = cszPassword ? cszPassword : "";
+
+        if (!create_pipes(stdin_def, stdout_def, stderr_def, stdout_r, stdout_w, stdout_e, stdin_r,
+                          stdin_w)) {
+            ZebTrace(TRACE_DEBUG, TAG("RunSshClient"), "can't create pipes\n");
+            return SSH_INTERNAL_ERR;
+        }
+        // Nothing may be traced until the tool has its own standard handles back.
+        m_state = EXEC_STARTING;
+        m_iProcessId = run_ssh_process(stdin_r, stdout_w, stdout_e, stdin_def, stdout_def,
+                                       stderr_def, m_szPath, m_szArgs);
+        if (m_iProcessId == 0) {
+            CloseSession();
+            ZebTrace(TRACE_DEBUG, TAG("RunSshClient"), "can't start ssh process\n");
+            return SSH_CANNOT_CONNECT_ERR;
+        }
+        ZebTrace(TRACE_DEBUG, TAG("RunSshClient"), "ssh client is executed:\n%s%s\n", m_szPath,
+                 m_szArgs);
+        m_state = EXEC_CONNECTING;
+        return SSH_SUCCESS;
+    } catch (...) {
+        ZebTrace(TRACE_ERROR, TAG("RunSshClient"), "SshSession::RunSshClient error\n");
+        return StateToSshcode(result);
+    }
+}
+
+SshCodes SshSession::SendCommand(const std::string& sCommand) {
+    try {
+        ZebTrace(TRACE_DEBUG, TAG("SendCommand"), "send data to ssh client's stdin\n");
+        snprintf(m_command, sizeof(m_command), "%s", sCommand.c_str());
+        str_remove_ending(m_command);
+        if (sCommand.empty())
+            return SSH_SUCCESS;
+        int written = write_fdhandle(stdin_w, sCommand.c_str());
+        if (written > 0) {
+            trace_sent(sCommand.c_str(), written);
+            return SSH_SUCCESS;
+        }
+        if (m_state == EXEC_QUIT)
+            return SSH_SUCCESS;
+        zeb_trace(TRACE_ERROR, "cannot write data.\n");
+        return StateToSshcode(SSH_SUCCESS);
+    } catch (...) {
+        ZebTrace(TRACE_ERROR, TAG("SendCommand"), "SshSession::SendCommand error catched\n");
+        return StateToSshcode(SSH_SUCCESS);
+    }
+}
+
+SshCodes SshSession::GetData() {
+    SshCodes result = SSH_SUCCESS;
+    try {
+        ZebTrace(TRACE_DEBUG, TAG("GetData"), "read data from ssh client's stdout\n");
+        time_t last_output = time(nullptr);
+        int prev_avail = 0;
+        const int max_read = SSH_BUF_SIZE - 1;
+        while (wait_process(m_iProcessId) == 0 && time(nullptr) - last_output <= m_nTimeout) {
+            ZebTrace(TRACE_DEBUG, TAG("GetData"), "try to read block of data\n");
+            m_response[0] = '\0';
+            int avail = get_bytes_avail(stdout_r);
+            if (avail > max_read) {
+                avail = max_read;
+                prev_avail = max_read;
+            }
+            if (avail <= 0)
+                continue;
+            // The silence limit counts from the last moment output was seen.
+            last_output = time(nullptr);
+            if (avail != prev_avail) {
+                prev_avail = avail;
+                continue;
+            }
+            // The output has come to rest (or fills the buffer): take it.
+            int got = read_fdhandle(stdout_r, m_response, max_read, avail);
+            if (got <= 0) {
+                ZebTrace(TRACE_ERROR, TAG("GetData"), "cannot read data\n");
+                return StateToSshcode(SSH_SUCCESS);
+            }
+            m_response[got] = '\0';
+            prev_avail = 0;
+            NormalizeResponse();
+            if (m_response[0] != '\0')
+                return SSH_SUCCESS;
+        }
+        if (time(nullptr) - last_output > m_nTimeout && m_state != EXEC_TERMINATED &&
+            m_state != EXEC_QUIT) {
+            zeb_trace(TRACE_DEBUG, "client canceled by timeout\n");
+            if (m_state != EXEC_CONNECTING)
+                m_state = EXEC_CANCELED_BY_TIMEOUT;
+            return StateToSshcode(result);
+        }
+        m_response[0] = '\0';
+        return result;
+    } catch (...) {
+        ZebTrace(TRACE_ERROR, TAG("GetData"), "SshSession::GetData error catched\n");
+        return StateToSshcode(result);
+    }
+}
+
+void SshSession::NormalizeResponse() {
+    try {
+        char* start = m_response;
+        char* echo = strstr(m_response, m_command);
+        if (echo != nullptr) {
+            start = echo + strlen(m_command);
+            while (*start == '\r' || *start == '\n')
+                ++start;
+        }
+        memmove(m_response, start, strlen(start) + 1);
+        str_remove_single_cr(m_response, sizeof(m_response));
+        str_remove_ending(m_response);
+        trace_recv(m_response);
+    } catch (...) {
+        ZebTrace(TRACE_ERROR, TAG("NormalizeResponse"),
+                 "SshSession::NormalizeResponse error catched\n");
+    }
+}
+
+int SshSession::DefaultParser(SshCodes& errcode) {
+    try {
+        m_command[0] = '\0';
+        const char* r = m_response;
+        const bool quit = m_state == EXEC_QUIT;
+
+        if (has(r, "host key") && has(r, "fingerprint") && (has(r, "y/n") || has(r, "yes/no"))) {
+            m_state = EXEC_KEY_EXCHANGE;
+            if (has(r, "POTENTIAL SECURITY BREACH") || has(r, "does not match")) {
+                // A key that differs from the accepted one may be another machine posing as the
+                // host: a bare line end abandons the connection.
+                char where[SSH_BUF_SIZE];
+                ZebTrace(TRACE_ERROR, TAG("DefaultParser"),
+                         "host key of the server has changed, connection abandoned; the key "
+                         "accepted before is kept in %s\n",
+                         host_key_cache_location(where, sizeof(where)));
+                snprintf(m_command, sizeof(m_command), "%s", SSH_LINE_END);
+                errcode = StateToSshcode(errcode);
+                return 0;
+            }
+            snprintf(m_command, sizeof(m_command), "%s%s", "y", SSH_LINE_END);
+            return 1;
+        }
+        if ((has(r, "password:") || has(r, "Password:")) && !has(r, "weak admin's password:")) {
+            m_state = EXEC_LOGIN;
+            if (!g_bPasswordAnswered) {
+                snprintf(m_command, sizeof(m_command), "%s%s", m_sPassword.c_str(), SSH_LINE_END);
+                g_bPasswordAnswered = true;
+                ZebTrace(TRACE_DEBUG, TAG("DefaultParser"),
+                         "enter password for system password request\n");
+                return 1;
+            }
+            ZebTrace(TRACE_DEBUG, TAG("DefaultParser"), "wrong password, terminate connection\n");
+            errcode = StateToSshcode(errcode);
+            return 0;
+        }
+        if (isVerboseInformation(r)) {
+            ZebTrace(TRACE_DEBUG, TAG("DefaultParser"), "plink verbose information\n");
+            return 1;
+        }
+        if (has(r, "logout") || has(r, "connection abort")) {
+            m_state = EXEC_QUIT;
+            return 1;
+        }
+        if (has(r, "system has unsaved changes")) {
+            if (!has(r, "y/n"))
+                return quit;
+            if (has(r, "you like to save")) {
+                if (quit)
+                    snprintf(m_command, sizeof(m_command), "%s%s", "y", SSH_LINE_END);
+                return quit;
+            }
+        }
+        if (has(r, "Configuration Saved") || has(r, "Configuration Not Saved"))
+            return quit;
+        if (equals_nocase(r, 'y') || equals_nocase(r, 'n'))
+            return quit;
+        return 0;
+    } catch (...) {
+        ZebTrace(TRACE_ERROR, TAG("DefaultParser"), "SshSession::DefaultParser error catched\n");
+        errcode = StateToSshcode(errcode);
+        return 0;
+    }
+}
+
+bool SshSession::WriteAnswer() {
+    int written = write_fdhandle(stdin_w, m_command);
+    if (written <= 0) {
+        ZebTrace(TRACE_ERROR, TAG("GetResponse"), "cannot write data.\n");
+        return false;
+    }
+    // The password never reaches a trace; its length does not matter there.
+    if (m_sPassword + SSH_LINE_END == m_command)
+        trace_sent((std::string(kPasswordMask) + SSH_LINE_END).c_str(), written);
+    else
+        trace_sent(m_command, written);
+    return true;
+}
+
+SshCodes SshSession::GetResponse(char** ppResponse) {
+    SshCodes result = SSH_SUCCESS;
+    try {
+        ZebTrace(TRACE_DEBUG, TAG("GetResponse"), "get response from ssh session\n");
+        if (ppResponse == nullptr) {
+            ZebTrace(TRACE_ERROR, TAG("GetResponse"), "container for response not defined\n");
+            return StateToSshcode(SSH_SUCCESS);
+        }
+        *ppResponse = m_response;
+        for (;;) {
+            m_response[0] = '\0';
+            result = GetData();
+            if (result != SSH_SUCCESS)
+                return result;
+            if (m_response[0] == '\0') {
+                ZebTrace(TRACE_DEBUG, TAG("GetResponse"), "can't read data from ssh session\n");
+                return StateToSshcode(SSH_SUCCESS);
+            }
+            int parsed = DefaultParser(result);
+            // Also an abandoned host-key question gets its answer before the response goes back.
+            if (m_command[0] != '\0') {
+                if (!WriteAnswer())
+                    return StateToSshcode(result);
+            }
+            if (!parsed) {
+                ZebTrace(TRACE_DEBUG, TAG("GetResponse"),
+                         "response will be returned to user for further parsing\n");
+                return result;
+            }
+            ZebTrace(TRACE_DEBUG, TAG("GetResponse"),
+                     "default ssh session parser parsed response successfully\n");
+        }
+    } catch (...) {
+        ZebTrace(TRACE_ERROR, TAG("GetResponse"), "SshSession::GetResponse error catched\n");
+        return StateToSshcode(result);
+    }
+}
+
+void SshSession::CloseSession() {
+    try {
+        close_client(m_iProcessId);
+        m_iProcessId = 0;
+        close_fdhandle(stdout_r);
+        close_fdhandle(stdout_w);
+        close_fdhandle(stdout_e);
+        close_fdhandle(stdin_r);
+        close_fdhandle(stdin_w);
+        restore_std_fdhandles(stdin_def, stdout_def, stderr_def);
+    } catch (...) {
+        ZebTrace(TRACE_ERROR, TAG("CloseSession"), "SshSession::CloseSession error catched\n");
+    }
+}
+
+} // namespace Ssh

@@ -1,0 +1,68 @@
+// One interactive SSH login driven through the external client plink: the session answers the
+// client's host-key question and password prompt itself, writes command lines to the client and
+// returns each settled block of output cleaned of the echoed command.
+#ifndef ZEB_SSH_SESSION_H
+#define ZEB_SSH_SESSION_H
+
+#include "SshCodes.h"
+#include "ssh_defines.h"
+
+#include <string>
+
+namespace Ssh {
+
+class SshSession {
+public:
+    typedef ExecState SshState;
+
+    SshSession();
+    virtual ~SshSession();
+    SshSession(const SshSession&) = delete;
+    SshSession& operator=(const SshSession&) = delete;
+
+    SshCodes Init();
+    SshCodes RunSshClient(const char* cszHost, const char* cszUser, const char* cszPassword);
+    SshCodes SendCommand(const std::string& sCommand);
+    // *ppResponse points to the session's own buffer, valid until the next call on the session.
+    SshCodes GetResponse(char** ppResponse);
+    void CloseSession();
+
+    SshState GetState() { return m_state; }
+    void SetState(SshState state) { m_state = state; }
+    int GetTimeout() { return m_nTimeout; }
+    void SetTimeout(int nTimeout) { m_nTimeout = nTimeout; }
+    SshCodes StateToSshcode(SshCodes curcode) const;
+
+protected:
+    SshCodes GetRunSshCommand(const char* cszHost, const char* cszUser);
+    SshCodes GetData();
+    void NormalizeResponse();
+    // 1 when the response was the client's or a prompt the session dealt with, 0 when it belongs
+    // to the caller. An answer to send back is left in m_command.
+    int DefaultParser(SshCodes& errcode);
+
+private:
+    bool WriteAnswer();
+
+    fd_handle stdout_r;
+    fd_handle stdout_w;
+    fd_handle stdout_e;
+    fd_handle stdin_r;
+    fd_handle stdin_w;
+    fd_handle stdout_def;
+    fd_handle stdin_def;
+    fd_handle stderr_def;
+
+    SshState m_state;
+    char m_szPath[SSH_BUF_SIZE];
+    char m_szArgs[SSH_BUF_SIZE];
+    char m_response[SSH_BUF_SIZE];
+    char m_command[SSH_BUF_SIZE];
+    pid_t m_iProcessId;
+    int m_nTimeout;
+    std::string m_sPassword;
+};
+
+} // namespace Ssh
+
+#endif
