@@ -4,7 +4,7 @@
 #define LULLHOST_CLI_PARSER_H
 
 #include "EnvString.h"
-#include "ssh_defines.h"
+#include "SshCodes.h"
 
 namespace SshSrv {
 

@@ -4,7 +4,7 @@
 #define LULLHOST_SSH_SERVER_H
 
 #include "XmlObjectList.h"
-#include "ssh_defines.h"
+#include "SshCodes.h"
 
 namespace Ssh {
 class SshSession;

@@ -2,7 +2,8 @@
 #ifndef LULLHOST_TOOL_OPTIONS_H
 #define LULLHOST_TOOL_OPTIONS_H
 
-#include <string>
+#include "EnvString.h"
+#include "SshCodes.h"
 
 enum ServerOperations {
     SRV_OP_UNDEF = 0,
@@ -14,36 +15,16 @@ enum ServerOperations {
     SRV_OP_SUSPEND = 6
 };
 
-// Every operation's result and the process exit code.
-enum SshCodes {
-    SSH_SUCCESS = 0,
-    SSH_INVALID_PARAM_ERR = 1,
-    SSH_INTERNAL_ERR = 2,
-    SSH_CANNOT_CONNECT_ERR = 3,
-    SSH_CLIENT_NOT_FOUND_ERR = 4,
-    SSH_CLIENT_ERR = 5,
-    SSH_AUTH_ERR = 6,
-    SSH_REMOTE_PARSER_ERR = 7,
-    SSH_REMOTE_TIMEOUT_ERR = 8,
-    SSH_CLI_INVALID_PARAM_ERR = 9,
-    SSH_CLI_NO_INFO_ERR = 10,
-    SSH_CLI_CMD_FAILED_ERR = 11,
-    SSH_FLASHING_LOGIC_ERR = 12,
-    SSH_VERIFY_ERR = 13,
-    SSH_PARSER_CANT_PARSE = 14,
-    SSH_PARSER_IN_PROGRESS = 15
-};
-
 // The keyword lives in the record so that the parser and its messages share one text.
 struct StringParameter {
-    std::string name;
-    std::string value;
+    Env::String name;
+    Env::String value;
 
     bool IsEmpty() const { return value.empty(); }
 };
 
 struct IntParameter {
-    std::string name;
+    Env::String name;
     int value;
 };
 
