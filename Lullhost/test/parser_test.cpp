@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -70,11 +71,15 @@ TEST(EsxiCommandTest, LongIdentifierIsCutAt127Characters) {
 }
 
 struct ParseCase {
-    const char* what;
+    std::string what;
     int command;
     std::string response;
     SshCodes expected;
 };
+
+void PrintTo(const ParseCase& c, std::ostream* os) {
+    *os << c.what;
+}
 
 class ParseResultTest : public testing::TestWithParam<ParseCase> {};
 
@@ -140,7 +145,9 @@ std::vector<ParseCase> ResultCases() {
     for (const char* error : errors) {
         for (int command = ESXiCommand::ESX_CMD_SHOW_COMMANDS;
              command <= ESXiCommand::ESX_CMD_GET_MAINTENANCE; ++command) {
-            cases.push_back({error, command,
+            cases.push_back({"error text " + std::string(error).substr(0, 6) +
+                                 " in answer to command " + std::to_string(command),
+                             command,
                              std::string("Commands available\r\nSuspending VM:\r\n"
                                          "inMaintenanceMode = true,\r\n") +
                                  error + "\r\n~ # ",
