@@ -76,7 +76,7 @@ make_user() {
     local name=$1 password=$2 shell=${3:-/bin/sh} profile=${4:-"PS1='~ # '"}
     if ! id "$name" >/dev/null 2>&1; then
         useradd --create-home --shell "$shell" "$name"
-    else
+    elif [ "$(getent passwd "$name" | cut -d: -f7)" != "$shell" ]; then
         usermod --shell "$shell" "$name"
     fi
     echo "$name:$password" | chpasswd

@@ -1,4 +1,6 @@
 // The session against scripted clients that play plink's side of a dialogue.
+// A password answered once counts for the whole process, so each case needs a process of its own
+// (ctest runs every case so).
 #include "SshSession.h"
 #include "test_support.h"
 

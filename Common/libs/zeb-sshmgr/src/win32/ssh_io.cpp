@@ -1,6 +1,8 @@
 // Win32 handle primitives and helpers.
-#include <windows.h>
+// winsock2.h must come before windows.h.
 #include <winsock2.h>
+
+#include <windows.h>
 
 #include "misc.h"
 #include "ssh_io.h"
