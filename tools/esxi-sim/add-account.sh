@@ -28,7 +28,11 @@ mv -f "$prefix/esxi-shell.new" "$prefix/esxi-shell"
 
 mkdir -p /var/lib/esxi-sim
 if id "$name" >/dev/null 2>&1; then
-    usermod -d "$home" -s "$prefix/esxi-shell" "$name"
+    entry=$(getent passwd "$name")
+    case "$entry" in
+    *":$home:$prefix/esxi-shell") ;;
+    *) usermod -d "$home" -s "$prefix/esxi-shell" "$name" ;;
+    esac
 else
     useradd -M -d "$home" -s "$prefix/esxi-shell" "$name"
 fi
