@@ -60,7 +60,7 @@ Env::String ESXiCommand::GetESX_CMD_EXIT_MAINTENANCE() {
     return Env::String("vim-cmd hostsvc/maintenance_mode_exit\n");
 }
 
-bool ContainsPrompt(const char* text) {
+bool contains_prompt(const char* text) {
     return contains(text, "~ #") || contains(text, ":~]");
 }
 
@@ -103,7 +103,7 @@ bool ESXiCliParser::HasError(const char* response) const {
 }
 
 SshCodes ESXiCliParser::ParseLine(const char* line) {
-    if (ContainsPrompt(line))
+    if (contains_prompt(line))
         return SSH_SUCCESS;
     ZebTrace(TRACE_DEBUG, ZEB_TRACE_TAG("SshSrv::ESXiCliParser", "ParseLine"), "parse line: %s\n",
              line);
@@ -138,7 +138,7 @@ SshCodes ESXiCliParser::ParseShowCommands(const char* response) {
 // The prompt after the answer means the command has finished; the progress
 // line alone means it is still running.
 SshCodes ESXiCliParser::ParsePowerCommand(const char* response, const char* progress) {
-    if (ContainsPrompt(response))
+    if (contains_prompt(response))
         return SSH_SUCCESS;
     if (contains(response, progress))
         return SSH_PARSER_IN_PROGRESS;

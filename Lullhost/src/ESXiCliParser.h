@@ -39,7 +39,7 @@ public:
 
 // True when the text holds a shell prompt of the host: "~ #" on older
 // releases, "[user@host:~]" on current ones.
-bool ContainsPrompt(const char* text);
+bool contains_prompt(const char* text);
 
 class ESXiCliParser : public CliParser {
 public:

@@ -3,8 +3,8 @@
 #ifndef LULLHOST_SSH_SERVER_H
 #define LULLHOST_SSH_SERVER_H
 
-#include "XmlObjectList.h"
 #include "SshCodes.h"
+#include "XmlObjectList.h"
 
 namespace Ssh {
 class SshSession;
@@ -101,9 +101,6 @@ public:
     SshCodes Suspend() override;
     SshCodes Reboot() override;
     SshCodes IsPoweredOn() override;
-
-    CliParser* GetParser() { return m_pParser; }
-    Ssh::SshSession* GetSession() { return m_pSshSession; }
 
 private:
     SshCodes ChangeMaintenance(bool enter);
