@@ -7,6 +7,13 @@
 
 namespace plat {
 
+// Separator of path items.
+#ifdef _WIN32
+constexpr char kPathSeparator = '\\';
+#else
+constexpr char kPathSeparator = '/';
+#endif
+
 // Values of the system's drive types (DRIVE_*).
 enum DriveType : int {
     DRIVE_TYPE_UNKNOWN = 0,

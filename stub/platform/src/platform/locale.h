@@ -22,6 +22,10 @@ std::string date_separator();
 std::string time_separator();
 std::string decimal_separator();
 
+// True when c starts a two-byte character in the system's ANSI code page
+// (never on POSIX, whose texts are UTF-8).
+bool is_lead_byte(unsigned char c);
+
 // Logged-on user and computer name, empty when the system cannot tell.
 std::string user_name();
 std::string computer_name();

@@ -37,7 +37,6 @@ void InstallDebugChannel();
 void DebugLine(const std::string& text);
 
 // " --- place (extra) --- message", the trace of a caught exception.
-void TraceException(const std::string& place, const std::string& extra,
-                    const std::string& message);
+void TraceException(const std::string& place, const std::string& extra, const std::string& message);
 
 #endif
