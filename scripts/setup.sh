@@ -11,6 +11,8 @@ packages=(
   libxml2-dev zlib1g-dev libcurl4-openssl-dev
   # SSH client and a loopback server for the session tests
   putty-tools openssh-server
+  # 32-bit Linux build
+  g++-multilib libxml2-dev:i386
   # Windows cross build and its test run
   g++-mingw-w64-x86-64-win32 libz-mingw-w64-dev wine xvfb xdotool
   # test helpers
@@ -20,6 +22,11 @@ packages=(
 if [ "$(id -u)" -ne 0 ]; then
   echo "setup.sh: run as root (it installs Debian packages)" >&2
   exit 1
+fi
+
+# The 32-bit build links the i386 variants of the libraries.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
 fi
 
 missing=()

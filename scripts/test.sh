@@ -2,6 +2,7 @@
 # Builds every configuration and runs every test suite:
 #   default - native build
 #   asan    - native build with AddressSanitizer and UndefinedBehaviorSanitizer
+#   linux32 - native build for 32-bit Linux
 #   mingw   - Windows build, its tests run under Wine
 # Installs the needed Debian packages first when run as root.
 # Usage: scripts/test.sh [PRESET...]
@@ -13,7 +14,7 @@ if [ "$(id -u)" -eq 0 ]; then
 fi
 
 presets=("$@")
-[ ${#presets[@]} -gt 0 ] || presets=(default asan mingw)
+[ ${#presets[@]} -gt 0 ] || presets=(default asan linux32 mingw)
 
 failed=()
 for preset in "${presets[@]}"; do
