@@ -122,6 +122,13 @@ std::string LanguageName(unsigned nPrimaryId) {
     return std::string();
 }
 
+bool IsLanguageName(const std::string& sName) {
+    for (const std::string& row : SUB::Fields(kLanguageIds))
+        if (SameTextTrimmed(row.substr(0, row.find('=')), sName))
+            return true;
+    return false;
+}
+
 unsigned PrimaryLanguageId(std::uint32_t nLocaleId) {
     if ((nLocaleId & 0xFFFF) == 0)
         return 9;

@@ -15,6 +15,10 @@ namespace language {
 // digits (first row wins); empty when none does.
 std::string LanguageName(unsigned nPrimaryId);
 
+// True when sName (trimmed, ignoring case) is a name of the table, so that a
+// user's locale can choose it.
+bool IsLanguageName(const std::string& sName);
+
 // Primary language id of a locale identifier: its low 10 bits, 9 (English)
 // for a locale whose low 16 bits are 0.
 unsigned PrimaryLanguageId(std::uint32_t nLocaleId);

@@ -43,6 +43,14 @@ TEST(LanguageName, FirstRowContainingTheIdWins) {
         EXPECT_EQ(LanguageName(c.id), c.name) << c.id;
 }
 
+TEST(LanguageName, NamesOfTheTable) {
+    EXPECT_TRUE(IsLanguageName("English"));
+    EXPECT_TRUE(IsLanguageName(" chinese(simplified) "));
+    EXPECT_TRUE(IsLanguageName("SERBIAN")); // in the table, though id 26 finds CROATIAN
+    EXPECT_FALSE(IsLanguageName("Klingon"));
+    EXPECT_FALSE(IsLanguageName(""));
+}
+
 TEST(LanguageName, PrimaryIdOfALocale) {
     EXPECT_EQ(PrimaryLanguageId(0x0407), 7u);
     EXPECT_EQ(PrimaryLanguageId(0x0C0A), 10u);

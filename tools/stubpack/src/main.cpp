@@ -190,10 +190,7 @@ int Build(int argc, char** argv) {
             std::cerr << "stubpack: " << error << "\n";
             return 1;
         }
-        bool known = false;
-        for (unsigned id = 1; id < 4096 && !known; ++id)
-            known = language::LanguageName(id) == named.first;
-        if (!known)
+        if (!language::IsLanguageName(named.first))
             std::cerr << "stubpack: warning: \"" << named.first
                       << "\" is not a language name the installer knows; it is chosen only as the "
                          "package's single language\n";
@@ -270,12 +267,13 @@ int Info(int argc, char** argv) {
     PackageContents contents;
     bool read = ReadPackageContents(path, contents);
     std::vector<std::string> languages = language::LanguageNames(info.LanguageBlock());
+    // The reader moves its copy of this field past the text records.
+    std::uint32_t imageSize = container::ReadContainerTrailer(path).U32(container::TR_IMAGE_SIZE);
 
     std::ostringstream out;
     if (json) {
         out << "{\"trailer\":{\"format\":" << info.FormatByte()
-            << ",\"text_records\":" << info.TextRecords()
-            << ",\"image_offset\":" << info.Trailer().U32(container::TR_IMAGE_SIZE)
+            << ",\"text_records\":" << info.TextRecords() << ",\"image_offset\":" << imageSize
             << ",\"file_count\":" << info.FileCount()
             << ",\"magic_ok\":" << (info.MagicOk() ? "true" : "false")
             << ",\"checksum\":" << info.StoredChecksum() << ",\"space\":[";
@@ -313,6 +311,7 @@ int Info(int argc, char** argv) {
         out << "package         " << path << "\n"
             << "format          " << info.FormatByte() << "\n"
             << "text records    " << info.TextRecords() << "\n"
+            << "image size      " << imageSize << "\n"
             << "first block at  " << info.ImageOffset() << "\n"
             << "files           " << info.FileCount() << "\n"
             << "check sum       " << info.StoredChecksum() << " ("

@@ -43,9 +43,9 @@ TEST(Stubpack, BuildThenInfoJson) {
     CliResult info = Stubpack(folder, "info --json " + Q(folder / "pkg.exe"));
     ASSERT_EQ(info.code, 0) << info.out;
     for (const char* part :
-         {"\"text_records\":2", "\"file_count\":2", "\"magic_ok\":true", "\"options\":8",
-          "\"write_agent\":true", "\"is_agent\":false", "\"length\":74", "\"pe_image\":false",
-          "\"header\":[\"http://up.example\",\"Product.ini\",\"Agent.exe\",",
+         {"\"text_records\":2", "\"image_offset\":4000", "\"file_count\":2", "\"magic_ok\":true",
+          "\"options\":8", "\"write_agent\":true", "\"is_agent\":false", "\"length\":74",
+          "\"pe_image\":false", "\"header\":[\"http://up.example\",\"Product.ini\",\"Agent.exe\",",
           "\"package_token\":\"s3cret\"", "\"download_token\":null",
           "\"languages\":[\"German\",\"English\"]", "{\"name\":\"Setup.exe\",\"stamp\":",
           "\"size\":3000,\"main\":true,\"params\":\"/S /V2\"}", "{\"name\":\"ReadMe.txt\",",
