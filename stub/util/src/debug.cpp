@@ -16,7 +16,7 @@ void DebugStreamBuf::Deliver() {
 }
 
 DebugStreamBuf::int_type DebugStreamBuf::overflow(int_type ch) {
-    std::lock_guard<std::recursive_mutex> guard(m_lock);
+    plat::CriticalSection::Guard guard(m_lock);
     Deliver();
     if (!traits_type::eq_int_type(ch, traits_type::eof())) {
         *pptr() = traits_type::to_char_type(ch);
@@ -26,13 +26,13 @@ DebugStreamBuf::int_type DebugStreamBuf::overflow(int_type ch) {
 }
 
 int DebugStreamBuf::sync() {
-    std::lock_guard<std::recursive_mutex> guard(m_lock);
+    plat::CriticalSection::Guard guard(m_lock);
     Deliver();
     return 0;
 }
 
 std::streamsize DebugStreamBuf::xsputn(const char* s, std::streamsize n) {
-    std::lock_guard<std::recursive_mutex> guard(m_lock);
+    plat::CriticalSection::Guard guard(m_lock);
     return std::streambuf::xsputn(s, n);
 }
 

@@ -13,8 +13,9 @@ char Upper(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
+// A backslash, and on POSIX also the native separator.
 bool IsSeparator(char c) {
-    return c == '\\' || c == '/';
+    return c == '\\' || c == plat::kPathSeparator;
 }
 
 // The last byte of path is the second byte of a two-byte character.

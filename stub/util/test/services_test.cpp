@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -82,6 +83,32 @@ TEST(ServicesTest, IniWrappers) {
     EXPECT_EQ(ReadIniString(file, "", "Name", "def"), "def");
     std::remove(file.c_str());
 }
+
+#ifdef _WIN32
+TEST(ServicesTest, VersionResourceOfASystemLibrary) {
+    const std::string dll = SystemFolder(true) + "kernel32.dll";
+    const std::string v = GetExeVersion(dll);
+    EXPECT_EQ(std::count(v.begin(), v.end(), '.'), 3) << v;
+    EXPECT_EQ(GetExeVersion(dll, 3, 2).size(), 7u);
+    EXPECT_FALSE(GetProductVersion(dll).empty());
+}
+#else
+TEST(ServicesTest, VersionDataOfAProgramFile) {
+    const std::string file = TempFolder(true) + "stub-version-test.bin";
+    {
+        std::ofstream out(file, std::ios::binary);
+        out << std::string("\x7F"
+                           "ELF",
+                           4)
+            << std::string(100, '\0') << "StubVersionInfo|FileVersion=1.2.3.4|ProductVersion=5,6,7|"
+            << std::string(1, '\0');
+    }
+    EXPECT_EQ(GetExeVersion(file), "1.2.3.4");
+    EXPECT_EQ(GetExeVersion(file, 2, 3), "01.02.03");
+    EXPECT_EQ(GetProductVersion(file), "5.6.7");
+    std::remove(file.c_str());
+}
+#endif
 
 class RegistryTest : public ::testing::Test {
 protected:

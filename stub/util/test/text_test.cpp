@@ -49,8 +49,9 @@ TEST(TextTest, PathPieces) {
     EXPECT_EQ(WithBackslash("C:\\", false), "C:");
     EXPECT_EQ(WithBackslash("C:", false), "C:");
     EXPECT_EQ(WithBackslash("\\", false), "\\");
-    EXPECT_EQ(WithBackslash("/", true), "/");
-    EXPECT_EQ(WithBackslash("/tmp/", true), "/tmp/");
+    EXPECT_EQ(WithBackslash(sep, true), sep);
+    EXPECT_EQ(WithBackslash(sep + "tmp" + sep, true), sep + "tmp" + sep);
+    EXPECT_EQ(WithBackslash(sep + "tmp" + sep + sep, false), sep + "tmp" + sep);
     EXPECT_EQ(WithBackslash("", true), "");
 }
 

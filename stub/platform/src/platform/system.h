@@ -10,6 +10,32 @@
 
 namespace plat {
 
+// A recursive lock: a critical section on Windows (whose mingw run time has
+// no std::mutex), a recursive pthread mutex on POSIX.
+class CriticalSection {
+public:
+    CriticalSection();
+    ~CriticalSection();
+    CriticalSection(const CriticalSection&) = delete;
+    CriticalSection& operator=(const CriticalSection&) = delete;
+    void enter();
+    void leave();
+
+    class Guard {
+    public:
+        explicit Guard(CriticalSection& cs) : m_cs(cs) { m_cs.enter(); }
+        ~Guard() { m_cs.leave(); }
+        Guard(const Guard&) = delete;
+        Guard& operator=(const Guard&) = delete;
+
+    private:
+        CriticalSection& m_cs;
+    };
+
+private:
+    alignas(16) unsigned char m_storage[64];
+};
+
 // Message text of the calling thread's last system error; empty when the
 // system cannot give one (the caller supplies its own fallback).
 std::string last_error_text();

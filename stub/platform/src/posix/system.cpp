@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
+#include <pthread.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -71,6 +72,27 @@ std::vector<std::string> split_params(const std::string& params) {
 }
 
 } // namespace
+
+CriticalSection::CriticalSection() {
+    static_assert(sizeof(pthread_mutex_t) <= sizeof(m_storage), "storage too small");
+    pthread_mutexattr_t attr;
+    pthread_mutexattr_init(&attr);
+    pthread_mutexattr_settype(&attr, PTHREAD_MUTEX_RECURSIVE);
+    pthread_mutex_init(reinterpret_cast<pthread_mutex_t*>(m_storage), &attr);
+    pthread_mutexattr_destroy(&attr);
+}
+
+CriticalSection::~CriticalSection() {
+    pthread_mutex_destroy(reinterpret_cast<pthread_mutex_t*>(m_storage));
+}
+
+void CriticalSection::enter() {
+    pthread_mutex_lock(reinterpret_cast<pthread_mutex_t*>(m_storage));
+}
+
+void CriticalSection::leave() {
+    pthread_mutex_unlock(reinterpret_cast<pthread_mutex_t*>(m_storage));
+}
 
 std::string last_error_text() {
     int e = errno;

@@ -5,9 +5,10 @@
 
 #include <cstddef>
 #include <functional>
-#include <mutex>
 #include <streambuf>
 #include <string>
+
+#include "platform/system.h"
 
 class DebugStreamBuf : public std::streambuf {
 public:
@@ -25,7 +26,7 @@ private:
     void Deliver();
 
     Sink m_sink;
-    std::recursive_mutex m_lock;
+    plat::CriticalSection m_lock;
     char m_szBuffer[kBufferSize];
 };
 
