@@ -83,7 +83,7 @@ TEST_F(RoundTrip, FilesLanguagesHeaderAndTokens) {
     Add(spec, "readme.txt", std::string(5000, 'r'), 0x5A8B6C21);
     PackFile& main = Add(spec, "Setup.exe", RandomBytes(700, 1));
     main.bMain = true;
-    main.sParams = "/S /V2";
+    main.sParams = "/S /V2|x"; // the head then needs another delimiter
     Add(spec, "data.bin", RandomBytes(1234, 2));
 
     Built built = Build(spec);
@@ -114,7 +114,7 @@ TEST_F(RoundTrip, FilesLanguagesHeaderAndTokens) {
     const FileEntry& setup = built.contents.files[1];
     EXPECT_EQ(setup.sName, "Setup.exe");
     EXPECT_TRUE(setup.bMain);
-    EXPECT_EQ(setup.sParams, "/S /V2");
+    EXPECT_EQ(setup.sParams, "/S /V2|x");
     EXPECT_EQ(built.contents.files[0].nStamp, 0x5A8B6C21u);
     EXPECT_FALSE(built.contents.files[0].bMain);
 }
@@ -327,6 +327,7 @@ TEST_F(RoundTrip, BadInputLeavesNothingBehind) {
         {"path as name", [&](PackageSpec& s) { s.files[0].sName = "dir/x.txt"; },
          "plain file name"},
         {"star in name", [&](PackageSpec& s) { s.files[0].sName = "x*.txt"; }, "plain file name"},
+        {"device name", [&](PackageSpec& s) { s.files[0].sName = "com1.txt"; }, "plain file name"},
         {"two main programs",
          [&](PackageSpec& s) {
              s.files[0].bMain = true;

@@ -475,7 +475,17 @@ bool IsPlainFileName(const std::string& sName) {
         if (c < 0x20 || std::string("\\/:*?\"<>|").find(static_cast<char>(c)) != std::string::npos)
             return false;
     // Windows drops trailing dots and blanks, so the name would change.
-    return sName.back() != '.' && sName.back() != ' ';
+    if (sName.back() == '.' || sName.back() == ' ')
+        return false;
+    // Device names stay devices whatever extension follows them.
+    std::string stem = sName.substr(0, sName.find('.'));
+    std::transform(stem.begin(), stem.end(), stem.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL")
+        return false;
+    return !(stem.size() == 4 &&
+             (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) && stem[3] >= '1' &&
+             stem[3] <= '9');
 }
 
 bool ReadLanguageFile(const std::string& sPath, PackLanguage& language, std::string& sError) {
