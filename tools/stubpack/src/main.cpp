@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <sstream>
 
@@ -195,6 +196,16 @@ int Build(int argc, char** argv) {
                       << "\" is not a language name the installer knows; it is chosen only as the "
                          "package's single language\n";
         spec.languages.push_back(language);
+    }
+    {
+        char head[258] = {};
+        std::ifstream image(spec.sImage, std::ios::binary);
+        image.read(head, sizeof head);
+        if (image.gcount() >= 2 && head[0] == 'M' && head[1] == 'Z' &&
+            !(image.gcount() == sizeof head && head[256] == 'P' && head[257] == 'E'))
+            std::cerr << "stubpack: warning: the image's PE header is not at offset 256, so the "
+                         "package cannot carry its end pointer: append nothing (no signature) to "
+                         "it\n";
     }
     std::vector<std::string> written;
     std::string error;
