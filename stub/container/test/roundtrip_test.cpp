@@ -23,27 +23,27 @@ struct Built {
 
 class RoundTrip : public ::testing::Test {
 protected:
-    // Adds a file of the given content to the spec.
-    PackFile& Add(PackageSpec& spec, const std::string& name, const std::string& content,
+    // Adds a file of the given content to the request.
+    PackFile& Add(BuildRequest& request, const std::string& name, const std::string& content,
                   std::uint32_t stamp = 0) {
         WriteFile(m_Folder / ("src-" + name), content);
         PackFile file;
         file.sSource = m_Folder / ("src-" + name);
         file.sName = name;
         file.nStamp = stamp;
-        spec.files.push_back(file);
+        request.files.push_back(file);
         m_Expected[name] = content;
-        return spec.files.back();
+        return request.files.back();
     }
 
-    Built Build(PackageSpec spec, const std::string& image = std::string(3000, 'I')) {
+    Built Build(BuildRequest request, const std::string& image = std::string(3000, 'I')) {
         Built built;
-        if (spec.sImage.empty()) {
+        if (request.sImage.empty()) {
             WriteFile(m_Folder / "image.exe", image);
-            spec.sImage = m_Folder / "image.exe";
+            request.sImage = m_Folder / "image.exe";
         }
         std::string error;
-        EXPECT_TRUE(BuildPackage(spec, Output(), built.pieces, error)) << error;
+        EXPECT_TRUE(BuildPackage(request, Output(), built.pieces, error)) << error;
         EXPECT_TRUE(ReadPackageContents(built.pieces.empty() ? Output() : built.pieces.front(),
                                         built.contents,
                                         [&](const std::string& name, const char* p, std::size_t n) {
@@ -73,20 +73,20 @@ protected:
 };
 
 TEST_F(RoundTrip, FilesLanguagesHeaderAndTokens) {
-    PackageSpec spec;
-    spec.languages = {{"German", {"s1=Dateien werden entpackt...", "FontSize=9"}}};
-    spec.sUpdateUrl = "http://updates.example/product";
-    spec.sInfoName = "Product.info.ini";
-    spec.sAgentName = "AutoUpdate.exe";
-    spec.sPackageToken = "Secret|Token*42";
-    spec.bQuiet = true;
-    Add(spec, "readme.txt", std::string(5000, 'r'), 0x5A8B6C21);
-    PackFile& main = Add(spec, "Setup.exe", RandomBytes(700, 1));
+    BuildRequest request;
+    request.languages = {{"German", {"s1=Dateien werden entpackt...", "FontSize=9"}}};
+    request.sUpdateUrl = "http://updates.example/product";
+    request.sInfoName = "Product.info.ini";
+    request.sAgentName = "AutoUpdate.exe";
+    request.sPackageToken = "Secret|Token*42";
+    request.bQuiet = true;
+    Add(request, "readme.txt", std::string(5000, 'r'), 0x5A8B6C21);
+    PackFile& main = Add(request, "Setup.exe", RandomBytes(700, 1));
     main.bMain = true;
     main.sParams = "/S /V2|x"; // the head then needs another delimiter
-    Add(spec, "data.bin", RandomBytes(1234, 2));
+    Add(request, "data.bin", RandomBytes(1234, 2));
 
-    Built built = Build(spec);
+    Built built = Build(request);
     ASSERT_EQ(built.pieces.size(), 1u);
     TGFileInfo info(Output());
     EXPECT_TRUE(info.MagicOk());
@@ -120,18 +120,18 @@ TEST_F(RoundTrip, FilesLanguagesHeaderAndTokens) {
 }
 
 TEST_F(RoundTrip, SeveralLanguagesAndADownloadRecord) {
-    PackageSpec spec;
-    spec.languages = {{"English", {"s0=Title", "s10=Downloading"}},
-                      {"German", {"s0=Titel"}},
-                      {"Chinese(Simplified)", {"s0=x", "Charset=134"}}};
-    spec.bDownload = true;
-    spec.sDownloadUrl = "http://dl.example/files";
-    spec.sDownloadName = "Real Package.exe";
-    spec.bAlwaysDownload = true;
-    spec.sDownloadToken = "download-token";
-    spec.nDownloadSize = 123456789;
-    spec.bAskDownload = true;
-    Built built = Build(spec);
+    BuildRequest request;
+    request.languages = {{"English", {"s0=Title", "s10=Downloading"}},
+                         {"German", {"s0=Titel"}},
+                         {"Chinese(Simplified)", {"s0=x", "Charset=134"}}};
+    request.bDownload = true;
+    request.sDownloadUrl = "http://dl.example/files";
+    request.sDownloadName = "Real Package.exe";
+    request.bAlwaysDownload = true;
+    request.sDownloadToken = "download-token";
+    request.nDownloadSize = 123456789;
+    request.bAskDownload = true;
+    Built built = Build(request);
     TGFileInfo info(Output());
     EXPECT_EQ(info.TextRecords(), 3u);
     EXPECT_TRUE(info.DownloadMode());
@@ -155,7 +155,7 @@ TEST_F(RoundTrip, SeveralLanguagesAndADownloadRecord) {
     EXPECT_FALSE(info.Quiet());
 
     // The same download token in another package; a damaged one never matches.
-    PackageSpec other = spec;
+    BuildRequest other = request;
     other.bDownload = true;
     Built second = Build(other);
     (void)second;
@@ -178,12 +178,12 @@ TEST_F(RoundTrip, OptionBitsAndFlags) {
         {OPT_RUN_LOG, false, true, false},
         {OPT_RUN_LOG | OPT_SPACE_NOTICE | OPT_ACTIVITY_BAR | OPT_SELF_COPY, true, true, true}};
     for (const Case& c : cases) {
-        PackageSpec spec;
-        spec.nOptions = c.options;
-        spec.bAskDownload = c.ask;
-        spec.bWriteAgent = c.write;
-        spec.bIsAgent = c.agent;
-        Build(spec);
+        BuildRequest request;
+        request.nOptions = c.options;
+        request.bAskDownload = c.ask;
+        request.bWriteAgent = c.write;
+        request.bIsAgent = c.agent;
+        Build(request);
         TGFileInfo info(Output());
         EXPECT_EQ(info.Options(), c.options);
         EXPECT_EQ(info.AlwaysShowSpaceNotice(), bool(c.options & OPT_SPACE_NOTICE));
@@ -198,13 +198,13 @@ TEST_F(RoundTrip, OptionBitsAndFlags) {
 }
 
 TEST_F(RoundTrip, EmptyFilesAndFilesAcrossBlocks) {
-    PackageSpec spec;
-    spec.nBlockSize = 1000;
-    Add(spec, "empty.txt", "");
-    Add(spec, "stored.bin", RandomBytes(5500, 3));           // blocks kept as they are
-    Add(spec, "packed.txt", std::string(4321, 'p') + "end"); // zlib blocks
-    Add(spec, "also-empty", "");
-    Built built = Build(spec);
+    BuildRequest request;
+    request.nBlockSize = 1000;
+    Add(request, "empty.txt", "");
+    Add(request, "stored.bin", RandomBytes(5500, 3));           // blocks kept as they are
+    Add(request, "packed.txt", std::string(4321, 'p') + "end"); // zlib blocks
+    Add(request, "also-empty", "");
+    Built built = Build(request);
     ExpectFilesBack(built);
     TGFileInfo info(Output());
     EXPECT_EQ(info.FileCount(), 4u);
@@ -224,14 +224,14 @@ TEST_F(RoundTrip, EmptyFilesAndFilesAcrossBlocks) {
 }
 
 TEST_F(RoundTrip, SpanningIntoThreePieces) {
-    PackageSpec spec;
-    spec.nBlockSize = 1000;
-    spec.nPieceSize = 4000;
-    spec.languages = {{"English", {"s8=Insert disk <DISK_NUM>"}}};
-    Add(spec, "big.bin", RandomBytes(5000, 4));
-    PackFile& main = Add(spec, "Setup.exe", RandomBytes(900, 5));
+    BuildRequest request;
+    request.nBlockSize = 1000;
+    request.nPieceSize = 4000;
+    request.languages = {{"English", {"s8=Insert disk <DISK_NUM>"}}};
+    Add(request, "big.bin", RandomBytes(5000, 4));
+    PackFile& main = Add(request, "Setup.exe", RandomBytes(900, 5));
     main.bMain = true;
-    Built built = Build(spec, std::string(1500, 'I'));
+    Built built = Build(request, std::string(1500, 'I'));
     ASSERT_EQ(built.pieces.size(), 3u);
     EXPECT_EQ(built.pieces[0], Output() + ".001");
     EXPECT_EQ(built.pieces[2], Output() + ".003");
@@ -257,10 +257,10 @@ TEST_F(RoundTrip, PeImageWithASignatureAfterTheTrailer) {
     image[1] = 'Z';
     image[256] = 'P';
     image[257] = 'E';
-    PackageSpec spec;
-    spec.sPackageToken = "pe";
-    Add(spec, "a.txt", "alpha");
-    Build(spec, image);
+    BuildRequest request;
+    request.sPackageToken = "pe";
+    Add(request, "a.txt", "alpha");
+    Build(request, image);
     std::uint64_t end = std::filesystem::file_size(Output());
     std::string package = ReadFile(Output());
     WriteFile(Output(), package + RandomBytes(777, 6));
@@ -287,10 +287,10 @@ TEST_F(RoundTrip, PeImageWithASignatureAfterTheTrailer) {
 }
 
 TEST_F(RoundTrip, TextRecordByteZeroReadsAsTwoAndLargePackagesSkipTheSum) {
-    PackageSpec spec;
-    spec.bZeroTextRecordByte = true;
-    Add(spec, "big.bin", RandomBytes(60000, 8));
-    Build(spec);
+    BuildRequest request;
+    request.bZeroTextRecordByte = true;
+    Add(request, "big.bin", RandomBytes(60000, 8));
+    Build(request);
     EXPECT_EQ(ReadFile(Output())[std::filesystem::file_size(Output()) - TRAILER_SIZE + 1], '\0');
     TGFileInfo info(Output());
     EXPECT_EQ(info.TextRecords(), 2u);
@@ -312,53 +312,53 @@ TEST_F(RoundTrip, TokensSurviveScrambling) {
 }
 
 TEST_F(RoundTrip, BadInputLeavesNothingBehind) {
-    PackageSpec good;
+    BuildRequest good;
     good.nPieceSize = 0;
     struct Case {
         const char* what;
-        std::function<void(PackageSpec&)> change;
+        std::function<void(BuildRequest&)> change;
         const char* message; // part of the error text
     } cases[] = {
         {"missing file",
-         [&](PackageSpec& s) {
+         [&](BuildRequest& s) {
              s.files.push_back({(m_Folder / "nope"), "nope", 0, false, ""});
          },
          "nope"},
-        {"path as name", [&](PackageSpec& s) { s.files[0].sName = "dir/x.txt"; },
+        {"path as name", [&](BuildRequest& s) { s.files[0].sName = "dir/x.txt"; },
          "plain file name"},
-        {"star in name", [&](PackageSpec& s) { s.files[0].sName = "x*.txt"; }, "plain file name"},
-        {"device name", [&](PackageSpec& s) { s.files[0].sName = "com1.txt"; }, "plain file name"},
+        {"star in name", [&](BuildRequest& s) { s.files[0].sName = "x*.txt"; }, "plain file name"},
+        {"device name", [&](BuildRequest& s) { s.files[0].sName = "com1.txt"; }, "plain file name"},
         {"two main programs",
-         [&](PackageSpec& s) {
+         [&](BuildRequest& s) {
              s.files[0].bMain = true;
              s.files[1].bMain = true;
          },
          "main program"},
         {"language byte",
-         [&](PackageSpec& s) {
+         [&](BuildRequest& s) {
              s.languages = {{"English",
                              {"s1=a\x01"
                               "b"}}};
          },
          "0x01"},
         {"piece too small",
-         [&](PackageSpec& s) {
+         [&](BuildRequest& s) {
              s.nPieceSize = 3000 + 200;
              s.nBlockSize = 4096;
          },
          "too small for one block"},
-        {"missing image", [&](PackageSpec& s) { s.sImage = m_Folder / "no-image"; }, "image"},
+        {"missing image", [&](BuildRequest& s) { s.sImage = m_Folder / "no-image"; }, "image"},
     };
     for (const Case& c : cases) {
-        PackageSpec spec;
+        BuildRequest request;
         WriteFile(m_Folder / "image.exe", std::string(3000, 'I'));
-        spec.sImage = m_Folder / "image.exe";
-        Add(spec, "one.bin", RandomBytes(5000, 9));
-        Add(spec, "two.txt", "two");
-        c.change(spec);
+        request.sImage = m_Folder / "image.exe";
+        Add(request, "one.bin", RandomBytes(5000, 9));
+        Add(request, "two.txt", "two");
+        c.change(request);
         std::vector<std::string> written;
         std::string error;
-        EXPECT_FALSE(BuildPackage(spec, Output(), written, error)) << c.what;
+        EXPECT_FALSE(BuildPackage(request, Output(), written, error)) << c.what;
         EXPECT_NE(error.find(c.message), std::string::npos) << c.what << ": " << error;
         EXPECT_TRUE(written.empty());
         for (const auto& entry : std::filesystem::directory_iterator(m_Folder.Path()))

@@ -101,8 +101,8 @@ std::string PieceName(const std::string& sOutput, unsigned piece) {
 
 class Writer {
 public:
-    Writer(const PackageSpec& spec, const std::string& sOutput)
-        : m_Spec(spec), m_sOutput(sOutput) {}
+    Writer(const BuildRequest& request, const std::string& sOutput)
+        : m_Request(request), m_sOutput(sOutput) {}
     ~Writer() {
         if (!m_bDone)
             Discard();
@@ -123,7 +123,7 @@ private:
     bool AddBlock(const std::string& sHead, const char* pData, std::size_t n);
     void Discard();
 
-    const PackageSpec& m_Spec;
+    const BuildRequest& m_Request;
     std::string m_sOutput;
     std::string m_sError;
     std::string m_Image;
@@ -139,19 +139,19 @@ private:
 };
 
 bool Writer::Validate() {
-    if (!ReadWholeFile(m_Spec.sImage, m_Image))
-        return Fail("cannot read the program image " + m_Spec.sImage);
+    if (!ReadWholeFile(m_Request.sImage, m_Image))
+        return Fail("cannot read the program image " + m_Request.sImage);
     m_bPe = IsPeImage(m_Image);
     if (m_Image.size() > 0xFFFFFFFFu)
         return Fail("the program image is larger than 4 GiB");
-    if (m_Spec.nBlockSize == 0)
+    if (m_Request.nBlockSize == 0)
         return Fail("the block size must be at least 1 byte");
-    if (m_Spec.bDownload && !m_Spec.files.empty())
+    if (m_Request.bDownload && !m_Request.files.empty())
         return Fail("a download package holds no files");
 
     std::set<std::string> names;
     int mains = 0;
-    for (const PackFile& file : m_Spec.files) {
+    for (const PackFile& file : m_Request.files) {
         if (!IsPlainFileName(file.sName))
             return Fail("\"" + file.sName + "\" is not a plain file name");
         std::string key = file.sName;
@@ -167,7 +167,7 @@ bool Writer::Validate() {
         if (!fs::is_regular_file(file.sSource, ec))
             return Fail("cannot read " + file.sSource + ": not a regular file");
     }
-    for (const PackLanguage& language : m_Spec.languages) {
+    for (const PackLanguage& language : m_Request.languages) {
         auto bad = [](const std::string& s) {
             return s.find_first_of(std::string("\x01\x02", 2)) != std::string::npos;
         };
@@ -182,9 +182,9 @@ bool Writer::Validate() {
 
 bool Writer::MakeTexts() {
     std::string languages;
-    if (!m_Spec.languages.empty()) {
+    if (!m_Request.languages.empty()) {
         languages = std::string(1, LANGUAGE_SEPARATOR);
-        for (const PackLanguage& language : m_Spec.languages) {
+        for (const PackLanguage& language : m_Request.languages) {
             languages += LANGUAGE_ITEM_SEPARATOR + language.sName + LANGUAGE_ITEM_SEPARATOR;
             for (const std::string& entry : language.entries)
                 languages += entry + LANGUAGE_ITEM_SEPARATOR;
@@ -192,16 +192,17 @@ bool Writer::MakeTexts() {
         }
     }
     std::string header;
-    if (!JoinList({m_Spec.sUpdateUrl, m_Spec.sInfoName, m_Spec.sAgentName,
-                   ScrambleToken(m_Spec.sPackageToken), m_Spec.bQuiet ? "1" : "0"},
+    if (!JoinList({m_Request.sUpdateUrl, m_Request.sInfoName, m_Request.sAgentName,
+                   ScrambleToken(m_Request.sPackageToken), m_Request.bQuiet ? "1" : "0"},
                   header))
         return Fail("the header items use every list delimiter");
     std::vector<std::string> records = {languages, header};
-    if (m_Spec.bDownload) {
+    if (m_Request.bDownload) {
         std::string download;
-        if (!JoinList({m_Spec.sDownloadUrl, m_Spec.sDownloadName,
-                       m_Spec.bAlwaysDownload ? "1" : "0", ScrambleToken(m_Spec.sDownloadToken),
-                       std::to_string(m_Spec.nDownloadSize)},
+        if (!JoinList({m_Request.sDownloadUrl, m_Request.sDownloadName,
+                       m_Request.bAlwaysDownload ? "1" : "0",
+                       ScrambleToken(m_Request.sDownloadToken),
+                       std::to_string(m_Request.nDownloadSize)},
                       download))
             return Fail("the download items use every list delimiter");
         records.push_back(download);
@@ -215,9 +216,9 @@ bool Writer::MakeTexts() {
 
 bool Writer::StartPiece() {
     unsigned piece = static_cast<unsigned>(m_TempPaths.size()) + 1;
-    if (m_Spec.nPieceSize > 0 && piece > 999)
+    if (m_Request.nPieceSize > 0 && piece > 999)
         return Fail("more than 999 pieces; choose a larger piece size");
-    std::string sFinal = m_Spec.nPieceSize > 0 ? PieceName(m_sOutput, piece) : m_sOutput;
+    std::string sFinal = m_Request.nPieceSize > 0 ? PieceName(m_sOutput, piece) : m_sOutput;
     std::string temp = sFinal + ".partial";
     m_Out.close();
     m_Out.clear();
@@ -291,11 +292,11 @@ bool Writer::AddBlock(const std::string& sHead, const char* pData, std::size_t n
     AppendU32(block, static_cast<std::uint32_t>(stored ? -length : length));
     block += payload;
 
-    if (m_Spec.nPieceSize > 0) {
+    if (m_Request.nPieceSize > 0) {
         std::uint64_t room =
-            m_Spec.nPieceSize > TRAILER_SIZE ? m_Spec.nPieceSize - TRAILER_SIZE : 0;
+            m_Request.nPieceSize > TRAILER_SIZE ? m_Request.nPieceSize - TRAILER_SIZE : 0;
         if (block.size() > room)
-            return Fail("the piece size " + std::to_string(m_Spec.nPieceSize) +
+            return Fail("the piece size " + std::to_string(m_Request.nPieceSize) +
                         " is too small for one block (needs at least " +
                         std::to_string(block.size() + TRAILER_SIZE) + " bytes)");
         if (m_nPieceBytes + block.size() > room) {
@@ -319,7 +320,7 @@ bool Writer::AddFile(const PackFile& file) {
     std::ifstream in(file.sSource, std::ios::binary);
     if (!in)
         return Fail("cannot read " + file.sSource);
-    std::string chunk(m_Spec.nBlockSize, '\0');
+    std::string chunk(m_Request.nBlockSize, '\0');
     bool any = false;
     for (;;) {
         in.read(&chunk[0], static_cast<std::streamsize>(chunk.size()));
@@ -349,7 +350,7 @@ bool Writer::Run(std::vector<std::string>& written, std::string& sError) {
     if (ok) {
         // Space table: sizes as they are and rounded up to each cluster size.
         std::uint64_t space[SPACE_ENTRIES] = {};
-        for (const PackFile& file : m_Spec.files) {
+        for (const PackFile& file : m_Request.files) {
             std::error_code ec;
             std::uint64_t size = fs::file_size(file.sSource, ec);
             for (int k = 0; k < SPACE_ENTRIES; ++k) {
@@ -358,28 +359,29 @@ bool Writer::Run(std::vector<std::string>& written, std::string& sError) {
             }
         }
         m_Trailer[TR_FORMAT] = 1;
-        m_Trailer[TR_TEXT_RECORDS] = m_Spec.bZeroTextRecordByte ? 0 : (m_Spec.bDownload ? 3 : 2);
-        PutU32(&m_Trailer[TR_FILE_COUNT], static_cast<std::uint32_t>(m_Spec.files.size()));
+        m_Trailer[TR_TEXT_RECORDS] =
+            m_Request.bZeroTextRecordByte ? 0 : (m_Request.bDownload ? 3 : 2);
+        PutU32(&m_Trailer[TR_FILE_COUNT], static_cast<std::uint32_t>(m_Request.files.size()));
         PutU32(&m_Trailer[TR_MAGIC], TRAILER_MAGIC);
         PutU32(&m_Trailer[TR_CHECKSUM], CHECKSUM_NONE);
         for (int k = 0; k < SPACE_ENTRIES; ++k)
             PutU32(&m_Trailer[TR_SPACE + 4 * k],
                    static_cast<std::uint32_t>(std::min<std::uint64_t>(space[k], 0xFFFFFFFFu)));
-        m_Trailer[TR_OPTIONS] = m_Spec.nOptions & static_cast<std::uint8_t>(~OPT_MORE_PIECES);
-        m_Trailer[TR_DOWNLOAD_MODE] = m_Spec.bDownload ? 1 : 0;
-        m_Trailer[TR_ASK_DOWNLOAD] = m_Spec.bAskDownload ? 1 : 0;
-        m_Trailer[TR_WRITE_AGENT] = m_Spec.bWriteAgent ? 1 : 0;
-        m_Trailer[TR_IS_AGENT] = m_Spec.bIsAgent ? 1 : 0;
+        m_Trailer[TR_OPTIONS] = m_Request.nOptions & static_cast<std::uint8_t>(~OPT_MORE_PIECES);
+        m_Trailer[TR_DOWNLOAD_MODE] = m_Request.bDownload ? 1 : 0;
+        m_Trailer[TR_ASK_DOWNLOAD] = m_Request.bAskDownload ? 1 : 0;
+        m_Trailer[TR_WRITE_AGENT] = m_Request.bWriteAgent ? 1 : 0;
+        m_Trailer[TR_IS_AGENT] = m_Request.bIsAgent ? 1 : 0;
         PutU32(&m_Trailer[TR_LENGTH], TRAILER_SIZE);
 
-        if (m_Spec.nPieceSize > 0 &&
-            m_Image.size() + m_Texts.size() + TRAILER_SIZE > m_Spec.nPieceSize)
-            ok = Fail("the piece size " + std::to_string(m_Spec.nPieceSize) +
+        if (m_Request.nPieceSize > 0 &&
+            m_Image.size() + m_Texts.size() + TRAILER_SIZE > m_Request.nPieceSize)
+            ok = Fail("the piece size " + std::to_string(m_Request.nPieceSize) +
                       " is smaller than the program image and its texts");
     }
     ok = ok && StartPiece();
-    for (std::size_t i = 0; ok && i < m_Spec.files.size(); ++i)
-        ok = AddFile(m_Spec.files[i]);
+    for (std::size_t i = 0; ok && i < m_Request.files.size(); ++i)
+        ok = AddFile(m_Request.files[i]);
     ok = ok && FinishPiece(false);
     for (std::size_t i = 0; ok && i < m_TempPaths.size(); ++i) {
         std::error_code ec;
@@ -402,10 +404,10 @@ bool Writer::Run(std::vector<std::string>& written, std::string& sError) {
 
 } // namespace
 
-bool BuildPackage(const PackageSpec& spec, const std::string& sOutput,
+bool BuildPackage(const BuildRequest& request, const std::string& sOutput,
                   std::vector<std::string>& written, std::string& sError) {
     written.clear();
-    Writer writer(spec, sOutput);
+    Writer writer(request, sOutput);
     return writer.Run(written, sError);
 }
 

@@ -22,7 +22,7 @@ struct PackLanguage {
     std::vector<std::string> entries; // "key=value"
 };
 
-struct PackageSpec {
+struct BuildRequest {
     std::string sImage; // the program image the container follows
     std::vector<PackFile> files;
     std::vector<PackLanguage> languages;
@@ -54,7 +54,7 @@ struct PackageSpec {
 
 // Writes the package (or its pieces) and returns the paths written. On
 // failure sError says why and nothing is left under the output names.
-bool BuildPackage(const PackageSpec& spec, const std::string& sOutput,
+bool BuildPackage(const BuildRequest& request, const std::string& sOutput,
                   std::vector<std::string>& written, std::string& sError);
 
 // Scrambles a token so that the installer's unscrambling gives it back.

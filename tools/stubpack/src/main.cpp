@@ -74,7 +74,7 @@ bool ParseBytes(const std::string& text, std::uint64_t& value) {
 }
 
 int Build(int argc, char** argv) {
-    PackageSpec spec;
+    BuildRequest request;
     std::string output;
     bool haveParams = false;
     std::string params;
@@ -90,7 +90,7 @@ int Build(int argc, char** argv) {
         std::string v;
         std::uint64_t n = 0;
         if (arg == "--stub") {
-            if (!value(spec.sImage))
+            if (!value(request.sImage))
                 return Usage("--stub needs a file");
         } else if (arg == "-o" || arg == "--output") {
             if (!value(output))
@@ -101,9 +101,9 @@ int Build(int argc, char** argv) {
                 return Usage(arg + " needs a file");
             file.sName = std::filesystem::path(file.sSource).filename().string();
             file.bMain = arg == "--main";
-            spec.files.push_back(file);
+            request.files.push_back(file);
         } else if (arg == "--name") {
-            if (spec.files.empty() || !value(spec.files.back().sName))
+            if (request.files.empty() || !value(request.files.back().sName))
                 return Usage("--name follows --file or --main and needs a name");
         } else if (arg == "--params") {
             if (!value(params))
@@ -114,66 +114,66 @@ int Build(int argc, char** argv) {
                 return Usage("--language needs NAME=FILE");
             languageFiles.emplace_back(v.substr(0, v.find('=')), v.substr(v.find('=') + 1));
         } else if (arg == "--update-url") {
-            if (!value(spec.sUpdateUrl))
+            if (!value(request.sUpdateUrl))
                 return Usage("--update-url needs a URL");
         } else if (arg == "--info-file") {
-            if (!value(spec.sInfoName))
+            if (!value(request.sInfoName))
                 return Usage("--info-file needs a name");
         } else if (arg == "--agent-file") {
-            if (!value(spec.sAgentName))
+            if (!value(request.sAgentName))
                 return Usage("--agent-file needs a name");
         } else if (arg == "--token") {
-            if (!value(spec.sPackageToken))
+            if (!value(request.sPackageToken))
                 return Usage("--token needs a text");
         } else if (arg == "--quiet") {
-            spec.bQuiet = true;
+            request.bQuiet = true;
         } else if (arg == "--download-url") {
-            if (!value(spec.sDownloadUrl))
+            if (!value(request.sDownloadUrl))
                 return Usage("--download-url needs a URL");
-            spec.bDownload = true;
+            request.bDownload = true;
         } else if (arg == "--download-file") {
-            if (!value(spec.sDownloadName))
+            if (!value(request.sDownloadName))
                 return Usage("--download-file needs a name");
         } else if (arg == "--download-token") {
-            if (!value(spec.sDownloadToken))
+            if (!value(request.sDownloadToken))
                 return Usage("--download-token needs a text");
         } else if (arg == "--download-size") {
-            if (!value(v) || !ParseBytes(v, spec.nDownloadSize))
+            if (!value(v) || !ParseBytes(v, request.nDownloadSize))
                 return Usage("--download-size needs a number of bytes");
         } else if (arg == "--always-download") {
-            spec.bAlwaysDownload = true;
+            request.bAlwaysDownload = true;
         } else if (arg == "--ask-download") {
-            spec.bAskDownload = true;
+            request.bAskDownload = true;
         } else if (arg == "--write-agent") {
-            spec.bWriteAgent = true;
+            request.bWriteAgent = true;
         } else if (arg == "--agent") {
-            spec.bIsAgent = true;
+            request.bIsAgent = true;
         } else if (arg == "--space-notice") {
-            spec.nOptions |= container::OPT_SPACE_NOTICE;
+            request.nOptions |= container::OPT_SPACE_NOTICE;
         } else if (arg == "--self-copy") {
-            spec.nOptions |= container::OPT_SELF_COPY;
+            request.nOptions |= container::OPT_SELF_COPY;
         } else if (arg == "--activity-bar") {
-            spec.nOptions |= container::OPT_ACTIVITY_BAR;
+            request.nOptions |= container::OPT_ACTIVITY_BAR;
         } else if (arg == "--run-log") {
-            spec.nOptions |= container::OPT_RUN_LOG;
+            request.nOptions |= container::OPT_RUN_LOG;
         } else if (arg == "--piece-size") {
-            if (!value(v) || !ParseBytes(v, spec.nPieceSize) || spec.nPieceSize == 0)
+            if (!value(v) || !ParseBytes(v, request.nPieceSize) || request.nPieceSize == 0)
                 return Usage("--piece-size needs a number of bytes");
         } else if (arg == "--block-size") {
             if (!value(v) || !ParseBytes(v, n) || n == 0 || n > 0x40000000u)
                 return Usage("--block-size needs a number of bytes from 1 to 1g");
-            spec.nBlockSize = static_cast<std::size_t>(n);
+            request.nBlockSize = static_cast<std::size_t>(n);
         } else {
             return Usage("unknown option " + arg);
         }
     }
-    if (spec.sImage.empty() || output.empty())
+    if (request.sImage.empty() || output.empty())
         return Usage("build needs --stub and -o");
-    if (spec.bDownload && spec.sDownloadName.empty())
+    if (request.bDownload && request.sDownloadName.empty())
         return Usage("--download-url needs --download-file");
     if (haveParams) {
         bool placed = false;
-        for (PackFile& file : spec.files)
+        for (PackFile& file : request.files)
             if (file.bMain) {
                 file.sParams = params;
                 placed = true;
@@ -181,7 +181,7 @@ int Build(int argc, char** argv) {
         if (!placed)
             return Usage("--params needs --main");
     }
-    for (PackFile& file : spec.files)
+    for (PackFile& file : request.files)
         file.nStamp = FileDosStamp(file.sSource);
     for (const auto& named : languageFiles) {
         PackLanguage language;
@@ -195,11 +195,11 @@ int Build(int argc, char** argv) {
             std::cerr << "stubpack: warning: \"" << named.first
                       << "\" is not a language name the installer knows; it is chosen only as the "
                          "package's single language\n";
-        spec.languages.push_back(language);
+        request.languages.push_back(language);
     }
     {
         char head[258] = {};
-        std::ifstream image(spec.sImage, std::ios::binary);
+        std::ifstream image(request.sImage, std::ios::binary);
         image.read(head, sizeof head);
         if (image.gcount() >= 2 && head[0] == 'M' && head[1] == 'Z' &&
             !(image.gcount() == sizeof head && head[256] == 'P' && head[257] == 'E'))
@@ -209,7 +209,7 @@ int Build(int argc, char** argv) {
     }
     std::vector<std::string> written;
     std::string error;
-    if (!BuildPackage(spec, output, written, error)) {
+    if (!BuildPackage(request, output, written, error)) {
         std::cerr << "stubpack: " << error << "\n";
         return 1;
     }
