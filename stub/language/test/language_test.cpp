@@ -1,5 +1,6 @@
 #include "LanguageTable.h"
 
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 using namespace language;
@@ -112,6 +113,24 @@ TEST(LanguageString, NoSelectionGivesBuiltInTexts) {
     EXPECT_EQ(FontSize(block), 8);
     EXPECT_EQ(Charset(block), 0);
     EXPECT_EQ(BuiltInText("s9"), "");
+    ResetLanguageSelection();
+}
+
+} // namespace
+
+namespace {
+
+// Run by extra test entries with the user's locale set in their environment
+// (STUB_EXPECT_LANGUAGE names the language it must give); skipped otherwise.
+TEST(UserLocale, ChoosesTheLanguageOfTheUser) {
+    const char* expected = std::getenv("STUB_EXPECT_LANGUAGE");
+    if (!expected)
+        GTEST_SKIP() << "no locale set up for this run";
+    EXPECT_EQ(UserLanguageName(), expected);
+    ResetLanguageSelection();
+    std::string block = Block({{"English", "s1=Extracting"}, {expected, "s1=chosen"}});
+    EXPECT_EQ(LanguageString(block, "s1", "d"),
+              std::string(expected) == "ENGLISH" ? "Extracting" : "chosen");
     ResetLanguageSelection();
 }
 
