@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <vector>
+
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/locale.h"
 #include "platform/messages.h"
+#include "platform/system.h"
 
 namespace {
 
@@ -59,5 +63,25 @@ TEST(PlatformTest, ClockAndMessages) {
     EXPECT_GE(now.year, 2020);
     EXPECT_GE(now.month, 1);
 }
+
+#ifdef _WIN32
+// The Windows test program is post-linked like Stub's image: its headers
+// stand at 256 with a CheckSum the system agrees with, and it runs.
+TEST(PlatformTest, ImageHeadersAt256) {
+    std::ifstream in(plat::program_path(), std::ios::binary);
+    std::vector<char> head(260);
+    ASSERT_TRUE(in.read(head.data(), static_cast<std::streamsize>(head.size())));
+    EXPECT_EQ(std::string(&head[256], 4), std::string("PE\0\0", 4));
+    using MapFileAndCheckSum =
+        unsigned long(__stdcall*)(const char*, unsigned long*, unsigned long*);
+    auto check = reinterpret_cast<MapFileAndCheckSum>(
+        plat::lookup_function("imagehlp.dll", "MapFileAndCheckSumA"));
+    ASSERT_NE(check, nullptr);
+    unsigned long stored = 0, computed = 0;
+    ASSERT_EQ(check(plat::program_path().c_str(), &stored, &computed), 0ul);
+    EXPECT_EQ(stored, computed);
+    EXPECT_NE(stored, 0ul);
+}
+#endif
 
 } // namespace
