@@ -7,6 +7,7 @@
 #include "util/text.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <random>
 #include <vector>
@@ -98,6 +99,15 @@ ContainerTrailer ReadContainerTrailer(const std::string& sPath) {
         trailer.bytes[TR_TEXT_RECORDS] = 2;
     trailer.bFound = true;
     return trailer;
+}
+
+std::string PieceFileName(const std::string& sFirst, unsigned nPiece) {
+    std::string base = sFirst;
+    if (base.size() >= 4 && base.compare(base.size() - 4, 4, ".001") == 0)
+        base.erase(base.size() - 4);
+    char suffix[16];
+    std::snprintf(suffix, sizeof suffix, ".%03u", nPiece);
+    return base + suffix;
 }
 
 std::uint32_t ContainerChecksum(const std::string& sPath, std::uint32_t nTrailerLength) {

@@ -34,6 +34,10 @@ struct ContainerTrailer {
 // record); the block reader of a piece starts there.
 ContainerTrailer ReadContainerTrailer(const std::string& sPath);
 
+// File name of piece nPiece (2, 3, ...) of a spanned package whose first
+// piece is sFirst: sFirst without a trailing ".001", a dot and three digits.
+std::string PieceFileName(const std::string& sFirst, unsigned nPiece);
+
 // Check sum of a package file whose trailer is nTrailerLength bytes long.
 // Files above 51200 bytes give 1234, which always passes.
 std::uint32_t ContainerChecksum(const std::string& sPath, std::uint32_t nTrailerLength);

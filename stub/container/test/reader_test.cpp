@@ -252,6 +252,12 @@ TEST(Token, DamagedTokensNeverDecode) {
     EXPECT_LT(std::stol(random), 99999);
 }
 
+TEST(Reader, PieceNames) {
+    EXPECT_EQ(PieceFileName("D:\\Setup.exe.001", 2), "D:\\Setup.exe.002");
+    EXPECT_EQ(PieceFileName("Setup.exe", 12), "Setup.exe.012");
+    EXPECT_EQ(PieceFileName("Setup.001.exe", 3), "Setup.001.exe.003");
+}
+
 TEST(Space, EntryForTheClusterSize) {
     struct Case {
         std::uint32_t cluster;

@@ -20,15 +20,6 @@ std::string Lower(std::string s) {
     return s;
 }
 
-std::string NextPieceName(const std::string& sFirst, unsigned piece) {
-    std::string base = sFirst;
-    if (base.size() >= 4 && Lower(base.substr(base.size() - 4)) == ".001")
-        base.erase(base.size() - 4);
-    char suffix[16];
-    std::snprintf(suffix, sizeof suffix, ".%03u", piece);
-    return base + suffix;
-}
-
 } // namespace
 
 bool ReadPackageContents(const std::string& sPath, PackageContents& contents,
@@ -100,7 +91,7 @@ bool ReadPackageContents(const std::string& sPath, PackageContents& contents,
         }
         if (!(trailer.bytes[TR_OPTIONS] & OPT_MORE_PIECES))
             return true;
-        piece = NextPieceName(sPath, number + 1);
+        piece = PieceFileName(sPath, number + 1);
         std::error_code ec;
         if (!std::filesystem::exists(piece, ec)) {
             contents.sError = "the next piece " + piece + " is missing";
