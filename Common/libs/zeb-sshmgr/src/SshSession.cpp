@@ -11,6 +11,26 @@
 
 #define TAG(func) ZEB_TRACE_TAG("Ssh::SshSession", func)
 
+SshCodes execstate_to_exit_code(SshCodes curr_code, ExecState state) {
+    switch (state) {
+    case EXEC_INIT:
+    case EXEC_STARTING:
+        return SSH_CLIENT_ERR;
+    case EXEC_CONNECTING:
+        return SSH_CANNOT_CONNECT_ERR;
+    case EXEC_KEY_EXCHANGE:
+    case EXEC_LOGIN:
+        return SSH_AUTH_ERR;
+    case EXEC_REMOTE:
+    case EXEC_TERMINATED:
+        return SSH_REMOTE_PARSER_ERR;
+    case EXEC_CANCELED_BY_TIMEOUT:
+        return SSH_REMOTE_TIMEOUT_ERR;
+    default:
+        return curr_code;
+    }
+}
+
 namespace Ssh {
 
 namespace {
@@ -66,23 +86,7 @@ SshCodes SshSession::Init() {
 }
 
 SshCodes SshSession::StateToSshcode(SshCodes curcode) const {
-    switch (m_state) {
-    case EXEC_INIT:
-    case EXEC_STARTING:
-        return SSH_CLIENT_ERR;
-    case EXEC_CONNECTING:
-        return SSH_CANNOT_CONNECT_ERR;
-    case EXEC_KEY_EXCHANGE:
-    case EXEC_LOGIN:
-        return SSH_AUTH_ERR;
-    case EXEC_REMOTE:
-    case EXEC_TERMINATED:
-        return SSH_REMOTE_PARSER_ERR;
-    case EXEC_CANCELED_BY_TIMEOUT:
-        return SSH_REMOTE_TIMEOUT_ERR;
-    default:
-        return curcode;
-    }
+    return execstate_to_exit_code(curcode, m_state);
 }
 
 SshCodes SshSession::GetRunSshCommand(const char* cszHost, const char* cszUser) {

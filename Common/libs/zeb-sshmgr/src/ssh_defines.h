@@ -23,6 +23,9 @@ enum ExecState {
     EXEC_CANCELED_BY_TIMEOUT = 12
 };
 
+// The result code of a run that failed in the given state; curr_code when the state is no failure.
+SshCodes execstate_to_exit_code(SshCodes curr_code, ExecState state);
+
 // Texts exchanged with the client live in buffers of this size (at most one byte less of text).
 enum { SSH_BUF_SIZE = 4096 };
 

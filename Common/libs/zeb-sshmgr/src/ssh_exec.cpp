@@ -140,26 +140,6 @@ SshCodes get_ssh_cmd(exec_context* cntx, const char* username, const char* host)
     return SSH_SUCCESS;
 }
 
-SshCodes execstate_to_exit_code(SshCodes curr_code, ExecState state) {
-    switch (state) {
-    case EXEC_INIT:
-    case EXEC_STARTING:
-        return SSH_CLIENT_ERR;
-    case EXEC_CONNECTING:
-        return SSH_CANNOT_CONNECT_ERR;
-    case EXEC_KEY_EXCHANGE:
-    case EXEC_LOGIN:
-        return SSH_AUTH_ERR;
-    case EXEC_REMOTE:
-    case EXEC_TERMINATED:
-        return SSH_REMOTE_PARSER_ERR;
-    case EXEC_CANCELED_BY_TIMEOUT:
-        return SSH_REMOTE_TIMEOUT_ERR;
-    default:
-        return curr_code;
-    }
-}
-
 SshCodes ssh_exec(exec_context* cntx, parser_handler parser, int timeout) {
     if (cntx == nullptr || parser == nullptr)
         return SSH_INTERNAL_ERR;

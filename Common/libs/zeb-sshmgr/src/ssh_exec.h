@@ -38,7 +38,6 @@ SshCodes get_ssh_cmd(exec_context* cntx, const char* username, const char* host)
 // SSH_INTERNAL_ERR for missing arguments or pipes; otherwise SSH_SUCCESS with the outcome in the
 // context's state and cli_result.
 SshCodes ssh_exec(exec_context* cntx, parser_handler parser, int timeout);
-SshCodes execstate_to_exit_code(SshCodes curr_code, ExecState state);
 // The command's output lines out of a block: echo and prompt line cut off.
 void extract_response(char* recv, char* cmd, char* response, int size);
 void response_parser(char* response, exec_context* cntx, line_parser_handler parser);
