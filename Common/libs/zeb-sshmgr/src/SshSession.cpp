@@ -229,16 +229,10 @@ int SshSession::DefaultParser(SshCodes& errcode) {
         const char* r = m_response;
         const bool quit = m_state == EXEC_QUIT;
 
-        if (has(r, "host key") && has(r, "fingerprint") && (has(r, "y/n") || has(r, "yes/no"))) {
+        if (is_host_key_question(r)) {
             m_state = EXEC_KEY_EXCHANGE;
-            if (has(r, "POTENTIAL SECURITY BREACH") || has(r, "does not match")) {
-                // A key that differs from the accepted one may be another machine posing as the
-                // host: a bare line end abandons the connection.
-                char where[SSH_BUF_SIZE];
-                ZebTrace(TRACE_ERROR, TAG("DefaultParser"),
-                         "host key of the server has changed, connection abandoned; the key "
-                         "accepted before is kept in %s\n",
-                         host_key_cache_location(where, sizeof(where)));
+            if (is_changed_host_key(r)) {
+                trace_changed_host_key(TAG("DefaultParser"));
                 snprintf(m_command, sizeof(m_command), "%s", SSH_LINE_END);
                 errcode = StateToSshcode(errcode);
                 return 0;

@@ -1,5 +1,9 @@
 #include "misc.h"
 
+#include "ssh_defines.h"
+#include "ssh_io.h"
+#include "zeb-tools-trace.h"
+
 #include <cstring>
 
 void str_remove_ending(char* str) {
@@ -41,4 +45,21 @@ bool isVerboseInformation(const char* recv) {
         if (strstr(recv, c) != nullptr)
             return true;
     return false;
+}
+
+bool is_host_key_question(const char* recv) {
+    return strstr(recv, "host key") && strstr(recv, "fingerprint") &&
+           (strstr(recv, "y/n") || strstr(recv, "yes/no"));
+}
+
+bool is_changed_host_key(const char* recv) {
+    return strstr(recv, "POTENTIAL SECURITY BREACH") || strstr(recv, "does not match");
+}
+
+void trace_changed_host_key(const char* tag) {
+    char where[SSH_BUF_SIZE];
+    ZebTrace(TRACE_ERROR, tag,
+             "host key of the server has changed, connection abandoned; the key accepted before "
+             "is kept in %s\n",
+             host_key_cache_location(where, sizeof(where)));
 }

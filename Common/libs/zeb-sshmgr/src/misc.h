@@ -6,6 +6,14 @@ void str_remove_ending(char* str);
 void str_remove_single_cr(char* str, int len);
 char* get_last_error_str(unsigned long err, char* buf, int len);
 
+// The client's question whether to trust the host's key.
+bool is_host_key_question(const char* recv);
+// That question asked for a key that differs from the one accepted before: the host may be
+// another machine posing as it.
+bool is_changed_host_key(const char* recv);
+// Says, at TRACE_ERROR, that the connection is abandoned and where the accepted key is kept.
+void trace_changed_host_key(const char* tag);
+
 // True for the client's own connection chatter; a shell prompt or a password prompt never is.
 bool isVerboseInformation(const char* recv);
 

@@ -31,17 +31,10 @@ int def_parser(const char* recv, char* sent, int max_sent, exec_context* cntx) {
     static int password_answers = 0;
     if (recv == nullptr || sent == nullptr || cntx == nullptr || max_sent <= 0)
         return 0;
-    if (has(recv, "host key") && has(recv, "fingerprint") &&
-        (has(recv, "y/n") || has(recv, "yes/no"))) {
+    if (is_host_key_question(recv)) {
         cntx->state = EXEC_KEY_EXCHANGE;
-        if (has(recv, "POTENTIAL SECURITY BREACH") || has(recv, "does not match")) {
-            // A key that differs from the accepted one may be another machine posing as the
-            // host: a bare line end abandons the connection.
-            char where[SSH_BUF_SIZE];
-            ZebTrace(TRACE_ERROR, TAG("def_parser"),
-                     "host key of the server has changed, connection abandoned; the key "
-                     "accepted before is kept in %s\n",
-                     host_key_cache_location(where, sizeof(where)));
+        if (is_changed_host_key(recv)) {
+            trace_changed_host_key(TAG("def_parser"));
             cntx->cli_result = SSH_AUTH_ERR;
             snprintf(sent, static_cast<size_t>(max_sent), "\n");
             return 1;
