@@ -10,6 +10,14 @@
 
 namespace plat {
 
+#ifdef _WIN32
+constexpr bool kFileNamesIgnoreCase = true;
+constexpr const char* kPathSeparators = "\\/";
+#else
+constexpr bool kFileNamesIgnoreCase = false;
+constexpr const char* kPathSeparators = "/";
+#endif
+
 using FileHandle = std::intptr_t;
 constexpr FileHandle kNoFile = -1;
 
