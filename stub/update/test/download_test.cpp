@@ -156,14 +156,14 @@ TEST_F(Download, FailuresLeaveTheTargetAlone) {
 
 TEST_F(Download, OnlyEarlierPartialTransfersAreDeleted) {
     const std::string target = m_Folder / "pkg.exe";
-    for (const char* name : {"pkg.exe.123", "pkg.exe.4294967295", "pkg.exe.bak", "pkg.exe.12a",
-                             "pkg.exe.", "pkg.exeX.1"})
+    for (const char* name :
+         {"pkg.exe.123", "pkg.exe.4294967295", "pkg.exe.bak", "pkg.exe.12a", "pkg.exeX.1"})
         WriteFile(m_Folder / name, "x");
     std::string error, content;
     EXPECT_TRUE(
         HTTP_DownloadFile_Incremental(0, Url("/bytes/4000"), target, error, nullptr, content));
-    EXPECT_EQ(Files(), (std::set<std::string>{"pkg.exe", "pkg.exe.bak", "pkg.exe.12a", "pkg.exe.",
-                                              "pkg.exeX.1"}));
+    EXPECT_EQ(Files(),
+              (std::set<std::string>{"pkg.exe", "pkg.exe.bak", "pkg.exe.12a", "pkg.exeX.1"}));
 }
 
 TEST_F(Download, CancelAndAbortStopAfterTheCurrentChunk) {
