@@ -1,6 +1,7 @@
 #include "Progress.h"
 
 #include "platform/clock.h"
+#include "platform/messages.h"
 #include "util/numbers.h"
 #include "util/services.h"
 
@@ -11,7 +12,7 @@ TProgBar::TProgBar(Callback callback, std::uintptr_t word)
 
 void TProgBar::Wait(std::uint32_t ms) const {
     if (ms == 0)
-        YieldX(0);
+        plat::pump_messages();
     else
         YieldWait(0, ms);
 }
@@ -38,7 +39,7 @@ void TProgBar::End(std::uint32_t waitBeforeMs, std::uint32_t waitAfterMs) {
 }
 
 void TProgBar::FileName(const std::string&) {
-    YieldX(0);
+    plat::pump_messages();
 }
 
 void TProgBar::Reset() {

@@ -35,7 +35,8 @@ private:
     Callback m_Callback;
     std::uintptr_t m_nWord;
     // Waits before and after the callback of each report. At 0 a report only
-    // serves pending messages, so a fast transfer is not slowed per chunk.
+    // serves pending messages, without even a zero sleep: giving up the
+    // processor twice a chunk costs a fast transfer most of its speed.
     std::uint32_t m_nWait[3][2] = {};
 };
 

@@ -3,9 +3,9 @@
 #include "Progress.h"
 #include "platform/fileio.h"
 #include "platform/http.h"
+#include "platform/messages.h"
 #include "platform/system.h"
 #include "util/debug.h"
-#include "util/services.h"
 #include "util/text.h"
 
 #include <atomic>
@@ -203,7 +203,7 @@ bool HTTP_DownloadFile_Incremental(plat::WindowHandle /*window*/, const std::str
                     if (got > 0 && reporter)
                         reporter->Text(text);
                     else
-                        YieldX(0);
+                        plat::pump_messages();
                 } while (got > 0 && !g_bAbort && !(reporter && reporter->m_bCancel));
 
                 if (file != plat::kNoFile && !plat::close_file(file) && errorText.empty())
