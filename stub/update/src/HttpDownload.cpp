@@ -145,13 +145,13 @@ bool HTTP_DownloadFile_Incremental(plat::WindowHandle /*window*/, const std::str
                    got > 0)
                 content.append(buffer.data(), got);
             errorText = status == 404 || status == 410
-                            ? url + " --- File Not Found !"
-                            : url + " --- Server answered " + std::to_string(status);
+                            ? address + " --- File Not Found !"
+                            : address + " --- Server answered " + std::to_string(status);
         } else if (!plat::http_content_length(request.handle, size)) {
             // Without a length a cut connection cannot be told from the end.
             errorText = fileName + " --- Error downloading file (the server sent no file size)";
         } else if (size == 0) {
-            errorText = url + " --- File Not Found !";
+            errorText = address + " --- File Not Found !";
         } else {
             plat::HttpDate modified;
             const std::uint32_t stamp =

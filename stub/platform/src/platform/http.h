@@ -37,7 +37,7 @@ void http_close_session(HttpSession* session);
 
 // Opens url and returns once the answer's headers are in (redirects are
 // followed); nullptr when the server cannot be reached. reload bypasses any
-// cache. Only http and https URLs are opened.
+// cache and stores nothing in it. Only http and https URLs are opened.
 HttpRequest* http_open_url(HttpSession* session, const std::string& url, bool reload);
 void http_close_request(HttpRequest* request);
 

@@ -116,8 +116,9 @@ HttpRequest* http_open_url(HttpSession* session, const std::string& url, bool re
     // Other schemes (ftp, file) are not what a download address may name.
     if (_strnicmp(url.c_str(), "http://", 7) != 0 && _strnicmp(url.c_str(), "https://", 8) != 0)
         return nullptr;
-    HINTERNET h =
-        openUrl(session->handle, url.c_str(), nullptr, 0, reload ? INTERNET_FLAG_RELOAD : 0, 0);
+    // A package fetched anew is not also copied into the system's cache.
+    HINTERNET h = openUrl(session->handle, url.c_str(), nullptr, 0,
+                          reload ? INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE : 0, 0);
     if (!h)
         return nullptr;
     auto* request = new HttpRequest;
