@@ -13,7 +13,9 @@ namespace plat {
 
 struct HttpSession {
     std::string sAgent;
-    std::uint32_t nTimeoutMs = 0;
+    // Until http_set_timeouts: a minute, so that a server that accepts and
+    // never answers cannot hold the probe or the size query for good.
+    std::uint32_t nTimeoutMs = 60000;
 };
 
 struct HttpRequest {
@@ -142,7 +144,7 @@ HttpRequest* http_open_url(HttpSession* session, const std::string& url, bool re
     }
     if (session->nTimeoutMs > 0) {
         // Connect, and give up on a transfer that moves no byte for the
-        // timeout (what receive timeouts amount to).
+        // timeout (what receive and send timeouts amount to).
         curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(session->nTimeoutMs));
         curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
         curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME,
