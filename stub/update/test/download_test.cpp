@@ -53,6 +53,10 @@ protected:
 
 LoopbackServer* Download::s_pServer = nullptr;
 
+// The server's Last-Modified, 2015-10-21 07:28:00, as a packed DOS date and time.
+constexpr std::uint32_t kServerStamp =
+    (35u << 25) | (10u << 21) | (21u << 16) | (7u << 11) | (28u << 5);
+
 struct Report {
     int kind;
     std::int64_t maximum, position;
@@ -62,8 +66,6 @@ struct Report {
 TEST_F(Download, WholeFileThroughAStampedTemporaryFile) {
     const std::string target = m_Folder / "pkg.exe";
     WriteFile(target, "previous version");
-    // Last-Modified 2015-10-21 07:28:00 as a packed DOS date and time.
-    const std::uint32_t stamp = (35u << 25) | (10u << 21) | (21u << 16) | (7u << 11) | (28u << 5);
     const std::uint64_t size = 300000;
     std::vector<Report> reports;
     std::set<std::string> duringTransfer;
@@ -80,7 +82,7 @@ TEST_F(Download, WholeFileThroughAStampedTemporaryFile) {
     EXPECT_EQ(ReadFile(target), ServerBody(size));
     EXPECT_EQ(Files(), std::set<std::string>{"pkg.exe"});
     EXPECT_EQ(duringTransfer,
-              (std::set<std::string>{"pkg.exe", "pkg.exe." + std::to_string(size + stamp)}));
+              (std::set<std::string>{"pkg.exe", "pkg.exe." + std::to_string(size + kServerStamp)}));
 
     // A tenth of the size per chunk: ten steps and one.
     ASSERT_FALSE(reports.empty());
@@ -164,6 +166,20 @@ TEST_F(Download, OnlyEarlierPartialTransfersAreDeleted) {
         HTTP_DownloadFile_Incremental(0, Url("/bytes/4000"), target, error, nullptr, content));
     EXPECT_EQ(Files(),
               (std::set<std::string>{"pkg.exe", "pkg.exe.bak", "pkg.exe.12a", "pkg.exeX.1"}));
+}
+
+TEST_F(Download, TemporaryNameThatCannotBeCreatedFailsTheDownload) {
+    const std::string target = m_Folder / "pkg.exe";
+    WriteFile(target, "keep");
+    // A folder under the temporary name is no leftover file: it stays, and
+    // the transfer never writes through it.
+    std::filesystem::create_directory(m_Folder /
+                                      ("pkg.exe." + std::to_string(4000 + kServerStamp)));
+    std::string error, content;
+    EXPECT_FALSE(
+        HTTP_DownloadFile_Incremental(0, Url("/bytes/4000"), target, error, nullptr, content));
+    EXPECT_EQ(error.rfind("Unable to create " + target + ".", 0), 0u) << error;
+    EXPECT_EQ(ReadFile(target), "keep");
 }
 
 TEST_F(Download, CancelAndAbortStopAfterTheCurrentChunk) {
