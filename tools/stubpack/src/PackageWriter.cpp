@@ -146,8 +146,10 @@ bool Writer::Validate() {
         return Fail("the program image is larger than 4 GiB");
     if (m_Request.nBlockSize == 0)
         return Fail("the block size must be at least 1 byte");
-    if (m_Request.bDownload && !m_Request.files.empty())
-        return Fail("a download package holds no files");
+    if (m_Request.bDownload && m_Request.files.empty() &&
+        (m_Request.sDownloadUrl.empty() || m_Request.sDownloadName.empty()))
+        return Fail("a download package without files needs the URL and the file name of the "
+                    "real package");
 
     std::set<std::string> names;
     int mains = 0;
@@ -368,7 +370,7 @@ bool Writer::Run(std::vector<std::string>& written, std::string& sError) {
             PutU32(&m_Trailer[TR_SPACE + 4 * k],
                    static_cast<std::uint32_t>(std::min<std::uint64_t>(space[k], 0xFFFFFFFFu)));
         m_Trailer[TR_OPTIONS] = m_Request.nOptions & static_cast<std::uint8_t>(~OPT_MORE_PIECES);
-        m_Trailer[TR_DOWNLOAD_MODE] = m_Request.bDownload ? 1 : 0;
+        m_Trailer[TR_DOWNLOAD_MODE] = m_Request.bDownload && m_Request.files.empty() ? 1 : 0;
         m_Trailer[TR_ASK_DOWNLOAD] = m_Request.bAskDownload ? 1 : 0;
         m_Trailer[TR_WRITE_AGENT] = m_Request.bWriteAgent ? 1 : 0;
         m_Trailer[TR_IS_AGENT] = m_Request.bIsAgent ? 1 : 0;

@@ -59,6 +59,36 @@ TEST(Stubpack, BuildThenInfoJson) {
     EXPECT_NE(text.out.find("main program, parameters: /S /V2"), std::string::npos) << text.out;
 }
 
+TEST(Stubpack, LauncherAndItsRealPackageShareTheToken) {
+    ScratchFolder folder;
+    WriteFile(folder / "stub.exe", std::string(4000, 'S'));
+    WriteFile(folder / "Setup.exe", "setup");
+    std::string stub = "build --stub " + Q(folder / "stub.exe");
+    CliResult real = Stubpack(folder, stub + " -o " + Q(folder / "real.exe") + " --main " +
+                                          Q(folder / "Setup.exe") + " --download-token t0k");
+    ASSERT_EQ(real.code, 0) << real.out;
+    CliResult launcher =
+        Stubpack(folder, stub + " -o " + Q(folder / "launch.exe") +
+                             " --download-url http://127.0.0.1:1/pkg --download-file real.exe"
+                             " --download-token t0k --download-size 1k");
+    ASSERT_EQ(launcher.code, 0) << launcher.out;
+
+    CliResult realInfo = Stubpack(folder, "info --json " + Q(folder / "real.exe"));
+    CliResult launchInfo = Stubpack(folder, "info --json " + Q(folder / "launch.exe"));
+    for (const char* part : {"\"text_records\":3", "\"download_mode\":false", "\"file_count\":1",
+                             "\"download_token\":\"t0k\""})
+        EXPECT_NE(realInfo.out.find(part), std::string::npos) << part << "\n" << realInfo.out;
+    for (const char* part : {"\"text_records\":3", "\"download_mode\":true", "\"file_count\":0",
+                             "\"download_token\":\"t0k\"", "\"real.exe\",\"0\","})
+        EXPECT_NE(launchInfo.out.find(part), std::string::npos) << part << "\n" << launchInfo.out;
+
+    // A launcher must know where its real package is.
+    CliResult half = Stubpack(folder, stub + " -o " + Q(folder / "half.exe") +
+                                          " --download-url http://127.0.0.1:1/pkg");
+    EXPECT_NE(half.code, 0);
+    EXPECT_NE(half.out.find("--download-file"), std::string::npos) << half.out;
+}
+
 TEST(Stubpack, ClearErrorsAndNothingHalfWritten) {
     ScratchFolder folder;
     WriteFile(folder / "stub.exe", std::string(4000, 'S'));

@@ -117,4 +117,8 @@ void* lookup_function(const std::string& library, const std::string& name) {
     return reinterpret_cast<void*>(GetProcAddress(module, name.c_str()));
 }
 
+unsigned long process_id() {
+    return GetCurrentProcessId();
+}
+
 } // namespace plat
