@@ -236,7 +236,7 @@ TEST(Win32Inform, SizeTextAreaAndLinkButton) {
     ASSERT_EQ(w.buttons.size(), 1u);
     EXPECT_EQ(w.buttons[0].caption, "Read more");
     EXPECT_TRUE(w.buttons[0].focused);
-    for (const WindowInfo* v : {&w, &resized}) {
+    for (const WindowInfo* v : std::vector<const WindowInfo*>{&w, &resized}) {
         ASSERT_EQ(v->buttons.size(), 1u);
         EXPECT_EQ(v->buttons[0].rect.x, (v->client.width - 160) / 2);
         EXPECT_EQ(v->buttons[0].rect.y, v->client.height - 33);
