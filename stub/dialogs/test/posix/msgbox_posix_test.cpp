@@ -13,6 +13,7 @@
 
 #include "dialogs/Inform.h"
 #include "dialogs/MsgBox.h"
+#include "posix/loop.h"
 
 namespace {
 
@@ -90,6 +91,76 @@ TEST_F(TerminalBox, InformPrintsTextAndOnlyAnOpenableLink) {
         ShowInform(0, "News", "Open", "Text", "javascript:alert(1)", 400, 300, false, "", 8, 0));
     EXPECT_EQ(Printed(), "== News ==\nLine 1\r\nLine 2\nOpen: https://example.com/n\n"
                          "== News ==\nText\n");
+}
+
+// A box on a terminal: standard input (and, where asked, output) is a
+// pseudo-terminal whose other end the test types into.
+class TerminalSession : public TerminalBox {
+protected:
+    void SetUp() override {
+        TerminalBox::SetUp();
+        m_master = posix_openpt(O_RDWR | O_NOCTTY);
+        ASSERT_GE(m_master, 0);
+        ASSERT_EQ(grantpt(m_master), 0);
+        ASSERT_EQ(unlockpt(m_master), 0);
+        const int slave = open(ptsname(m_master), O_RDWR | O_NOCTTY);
+        ASSERT_GE(slave, 0);
+        dup2(slave, STDIN_FILENO);
+        m_slave = slave;
+    }
+    void TearDown() override {
+        TerminalBox::TearDown();
+        close(m_slave);
+        close(m_master);
+    }
+    void Type(const std::string& keys) {
+        ASSERT_EQ(write(m_master, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+    }
+    int m_master = -1;
+    int m_slave = -1;
+};
+
+TEST_F(TerminalSession, LettersEnterEscapeAndTimeout) {
+    const char* list = kDefaultButtonTexts;
+    Type("n\n");
+    EXPECT_EQ(ShowMsgBox(1, "t", "c", list, 0, 0x3, 0), BOX_NO);
+    Type("\n");
+    EXPECT_EQ(ShowMsgBox(1, "t", "c", list, 0, 0x203, 0), BOX_CANCEL);
+    Type("\033\n");
+    EXPECT_EQ(ShowMsgBox(1, "t", "c", list, 0, 0x3, 0), BOX_CLOSED);
+    // Nobody types: the timeout chooses the leftmost button.
+    EXPECT_EQ(ShowMsgBox(1, "t", "c", list, 0, 0x5, 100), BOX_RETRY);
+}
+
+TEST_F(TerminalSession, OtherSourcesAreServedWhileTheBoxWaits) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    bool served = false;
+    // The answer arrives only through another source of the loop.
+    plat::posix::add_source(fds[0], [&] {
+        char c;
+        EXPECT_EQ(read(fds[0], &c, 1), 1);
+        served = true;
+        Type("y\n");
+    });
+    ASSERT_EQ(write(fds[1], "x", 1), 1);
+    EXPECT_TRUE(ConfirmYesNo(1, "t", "", "", 0, 5000));
+    EXPECT_TRUE(served);
+    plat::posix::remove_source(fds[0]);
+    close(fds[0]);
+    close(fds[1]);
+}
+
+TEST_F(TerminalSession, BoldUsesTheTerminalAttribute) {
+    std::fflush(stdout);
+    dup2(m_slave, STDOUT_FILENO);
+    Type("o\n");
+    ErrorBox(1, "Disk <b>full</b>");
+    char buf[4096];
+    const ssize_t n = read(m_master, buf, sizeof buf);
+    ASSERT_GT(n, 0);
+    EXPECT_NE(std::string(buf, static_cast<std::size_t>(n)).find("Disk \033[1mfull\033[0m"),
+              std::string::npos);
 }
 
 } // namespace
