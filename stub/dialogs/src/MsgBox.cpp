@@ -1,5 +1,6 @@
 #include "dialogs/MsgBox.h"
 
+#include "LanguageTable.h"
 #include "util/services.h"
 #include "util/sub.h"
 #include "util/text.h"
@@ -76,6 +77,11 @@ void SetMsgBoxFont(const std::string& faceName, int sizePoints, int charset) {
 
 plat::BoxFont MsgBoxFont() {
     return g_font;
+}
+
+void SetMsgBoxFontFromLanguage(const std::string& languageBlock) {
+    SetMsgBoxFont(language::FontName(languageBlock), language::FontSize(languageBlock),
+                  language::Charset(languageBlock));
 }
 
 std::string ConvertMarkup(const std::string& text) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "LanguageTable.h"
 #include "dialogs/Inform.h"
 #include "dialogs/MsgBox.h"
 #include "platform/ui.h"
@@ -94,6 +95,24 @@ TEST(BoxGeometry, ButtonsTouchAtTheBottomRight) {
     EXPECT_EQ(text.x, (400 - 54 - 100) / 2 + 54);
     EXPECT_EQ(text.y, (200 - 36 - 40) / 2);
     EXPECT_EQ(text.height, 200 - text.y - 39);
+}
+
+TEST(BoxFont, FromTheLanguageAndSizeZeroKeepsTheSize) {
+    // Adjacent literals: a hex escape would swallow the letters after it.
+    const std::string block = "\x02\x01"
+                              "Hebrew\x01"
+                              "FontName=Arial\x01"
+                              "FontSize=10\x01"
+                              "Charset=177\x01\x02";
+    language::ResetLanguageSelection();
+    SetMsgBoxFontFromLanguage(block);
+    language::ResetLanguageSelection();
+    EXPECT_EQ(MsgBoxFont().face, "Arial");
+    EXPECT_EQ(MsgBoxFont().points, 10);
+    EXPECT_EQ(MsgBoxFont().charset, 177);
+    SetMsgBoxFont("Tahoma", 0, 1);
+    EXPECT_EQ(MsgBoxFont().points, 10);
+    SetMsgBoxFont("Tahoma", 8, 1);
 }
 
 TEST(Inform, LinksAndFaces) {

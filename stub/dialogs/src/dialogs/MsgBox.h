@@ -36,6 +36,9 @@ const std::uint32_t kWrapperFlags = 0x52000;
 
 void SetMsgBoxFont(const std::string& faceName, int sizePoints, int charset);
 plat::BoxFont MsgBoxFont();
+// The font of the language chosen for this process ("FontName", "FontSize",
+// "Charset" of the language block).
+void SetMsgBoxFontFromLanguage(const std::string& languageBlock);
 
 // Line breaks and tabs of the markup (bold tags stay).
 std::string ConvertMarkup(const std::string& text);

@@ -114,6 +114,10 @@ TEST(Win32Box, KeyboardChoices) {
         {"letter", 0x3, {'N'}, 7},
         {"alt letter", 0x3, {0x100 + 'c'}, 2},
         {"other keys do nothing", 0x1, {'X', 0x100 + 'z', VK_ESCAPE}, 0},
+        {"pad and function keys are no letters",
+         0x2,
+         {VK_NUMPAD1, VK_F3, VK_NUMPAD9, VK_ESCAPE},
+         0},
     };
     for (const auto& c : cases) {
         const int r = Box(c.flags, [&c](Handle h) {

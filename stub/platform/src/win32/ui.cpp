@@ -260,6 +260,11 @@ bool key_filter(Box& box, const MSG& m) {
         close_with(box, 0);
         return true;
     default: {
+        // Only the letter keys: the codes of the numeric pad (0x60..0x69)
+        // and of F1..F12 (0x70..0x7B) read as lower-case letters, and
+        // pressing F3 must not answer "Retry".
+        if (m.wParam < 'A' || m.wParam > 'Z')
+            return false;
         const int i = box_key_choice(buttons, static_cast<char>(m.wParam));
         if (i < 0)
             return false;
