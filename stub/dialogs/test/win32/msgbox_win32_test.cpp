@@ -169,6 +169,18 @@ TEST(Win32Box, OwnerIsDisabledWhileOpen) {
     DestroyWindow(owner);
 }
 
+TEST(Win32Box, QuitRequestClosesTheBoxAndIsHandedOn) {
+    const DWORD mainThread = GetCurrentThreadId();
+    User user;
+    user.act = [mainThread](Handle) { PostThreadMessageA(mainThread, WM_QUIT, 5, 0); };
+    // The box itself: ShowMsgBox's pause afterwards pumps the thread's messages.
+    EXPECT_EQ(
+        WithUser(user, [] { return MarkedMessageBox(0, "t", "c", kDefaultButtonTexts, 4, 0); }), 0);
+    MSG m;
+    ASSERT_TRUE(PeekMessageA(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(m.wParam, 5u);
+}
+
 TEST(Win32Box, HeadingBoldRunsAndLayout) {
     // Per word: 'B' all bold, 'n' all normal, '?' mixed.
     std::string weights;

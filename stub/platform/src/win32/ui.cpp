@@ -91,6 +91,41 @@ Size client_size(HWND hwnd) {
     return {r.right - r.left, r.bottom - r.top};
 }
 
+// The state of a window lives with the caller that runs its loop; the
+// window finds it through its user data, set from the creation parameter.
+template <typename State> State* state_of(HWND hwnd, UINT msg, LPARAM lp) {
+    if (msg == WM_NCCREATE) {
+        auto* state = static_cast<State*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
+        state->hwnd = hwnd;
+    }
+    return reinterpret_cast<State*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+}
+
+// Serves the thread's messages until done is set (by the window's destroy
+// handling); filter sees each message first and may consume it. A quit
+// request belongs to the program's own loop: it is handed on, and the window
+// is closed as if by its close box (so the box returns 0).
+template <typename Filter> void run_loop(HWND hwnd, const bool& done, Filter filter) {
+    while (!done) {
+        MSG m;
+        const BOOL got = GetMessageA(&m, nullptr, 0, 0);
+        if (got == 0 || got == -1) {
+            if (got == 0)
+                PostQuitMessage(static_cast<int>(m.wParam));
+            // The state goes with the caller: the window must not outlive it.
+            SendMessageA(hwnd, WM_CLOSE, 0, 0);
+            if (IsWindow(hwnd))
+                DestroyWindow(hwnd);
+            return;
+        }
+        if (!filter(m)) {
+            TranslateMessage(&m);
+            DispatchMessageA(&m);
+        }
+    }
+}
+
 // --- the box ----------------------------------------------------------------
 
 // The state of one open box. It lives on the stack of message_box and is
@@ -113,10 +148,6 @@ struct Box {
 };
 
 int g_openBoxes = 0; // the class is unregistered when the last box closes
-
-Box* box_of(HWND hwnd) {
-    return reinterpret_cast<Box*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-}
 
 void close_with(Box& box, int result) {
     // The first choice fixes the result; a timer or a second key that comes
@@ -146,12 +177,7 @@ void paint_box(Box& box) {
 }
 
 LRESULT CALLBACK box_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        auto* cs = reinterpret_cast<CREATESTRUCTA*>(lp);
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
-        box_of(hwnd)->hwnd = hwnd;
-    }
-    Box* box = box_of(hwnd);
+    Box* box = state_of<Box>(hwnd, msg, lp);
     if (!box)
         return DefWindowProcA(hwnd, msg, wp, lp);
     if (box->request->autoPlayMessage != 0 && msg == box->request->autoPlayMessage)
@@ -428,25 +454,7 @@ int message_box(const BoxRequest& request) {
         }
         make_current(box, box.count > 0 ? request.defaultButton % box.count : 0);
 
-        while (!box.done) {
-            MSG m;
-            const BOOL got = GetMessageA(&m, nullptr, 0, 0);
-            if (got == 0) {
-                // A quit request is for the program's own loop: hand it on
-                // and close the box without a choice.
-                PostQuitMessage(static_cast<int>(m.wParam));
-                if (box.remembered)
-                    EnableWindow(box.remembered, TRUE);
-                DestroyWindow(box.hwnd);
-                break;
-            }
-            if (got == -1)
-                break;
-            if (!key_filter(box, m)) {
-                TranslateMessage(&m);
-                DispatchMessageA(&m);
-            }
-        }
+        run_loop(box.hwnd, box.done, [&box](const MSG& m) { return key_filter(box, m); });
     } else if (box.remembered) {
         EnableWindow(box.remembered, TRUE);
     }
@@ -470,10 +478,6 @@ struct Inform {
     bool done = false;
 };
 
-Inform* inform_of(HWND hwnd) {
-    return reinterpret_cast<Inform*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-}
-
 void place_inform(Inform& d) {
     const Size c = client_size(d.hwnd);
     const bool link = !d.request->link.empty();
@@ -484,12 +488,7 @@ void place_inform(Inform& d) {
 }
 
 LRESULT CALLBACK inform_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        auto* cs = reinterpret_cast<CREATESTRUCTA*>(lp);
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
-        inform_of(hwnd)->hwnd = hwnd;
-    }
-    Inform* d = inform_of(hwnd);
+    Inform* d = state_of<Inform>(hwnd, msg, lp);
     if (!d)
         return DefWindowProcA(hwnd, msg, wp, lp);
     switch (msg) {
@@ -561,19 +560,7 @@ void show_inform(const InformRequest& request) {
         SetActiveWindow(d.hwnd);
         if (d.button)
             SetFocus(d.button);
-        while (!d.done) {
-            MSG m;
-            const BOOL got = GetMessageA(&m, nullptr, 0, 0);
-            if (got == 0) {
-                PostQuitMessage(static_cast<int>(m.wParam));
-                DestroyWindow(d.hwnd);
-                break;
-            }
-            if (got == -1)
-                break;
-            TranslateMessage(&m);
-            DispatchMessageA(&m);
-        }
+        run_loop(d.hwnd, d.done, [](const MSG&) { return false; });
     }
     UnregisterClassA(kInformClass, GetModuleHandleA(nullptr));
     DeleteObject(buttonFont);
