@@ -15,6 +15,7 @@
 #include "dialogs/Inform.h"
 #include "dialogs/MsgBox.h"
 #include "testhelper/windows.h"
+#include "util/services.h"
 
 namespace {
 
@@ -179,6 +180,40 @@ TEST(Win32Box, QuitRequestClosesTheBoxAndIsHandedOn) {
     MSG m;
     ASSERT_TRUE(PeekMessageA(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(m.wParam, 5u);
+}
+
+int g_innerResult = -1;
+
+void CALLBACK OpenInnerBox(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    g_innerResult = MarkedMessageBox(0, "inner", "inner", kDefaultButtonTexts, 5, 100);
+}
+
+TEST(Win32Box, BoxOpenedInsideAnotherBoxsLoop) {
+    // A timer handler of the thread opens a second box while the first is
+    // open; each keeps its own state and result. The timer leaves the user
+    // thread time to find the first box before the second one exists.
+    g_innerResult = -1;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 300, OpenInnerBox);
+    ASSERT_NE(timer, 0u);
+    const int outer = Box(0x1, [](Handle h) {
+        for (int i = 0; i < 500 && g_innerResult < 0; ++i)
+            Sleep(10);
+        testhelper::press_button(h, 1);
+    });
+    EXPECT_EQ(g_innerResult, 4); // the inner box's timeout chose Retry
+    EXPECT_EQ(outer, 2);
+}
+
+TEST(Win32Box, AnswersTheAutoPlayQuery) {
+    SetAutoPlayCancel(true);
+    LRESULT answer = 0;
+    Box(0, [&answer](Handle h) {
+        answer = SendMessageA(reinterpret_cast<HWND>(h), AutoPlayCancelMessage(), 0, 0);
+        testhelper::press_button(h, 0);
+    });
+    SetAutoPlayCancel(false);
+    EXPECT_EQ(answer, 1);
 }
 
 TEST(Win32Box, HeadingBoldRunsAndLayout) {
