@@ -7,6 +7,8 @@
 //   stub-testhelper alt   CLASS LETTER          Alt + LETTER
 //   stub-testhelper close CLASS                 close the window
 //   stub-testhelper shot  CLASS FILE.bmp        capture the window
+//   stub-testhelper show-box FLAGS TEXT          show a box (FLAGS as ShowMsgBox takes
+//                                               them, decimal or 0x hex), print its result
 //   stub-testhelper demo-box FILE.bmp           show a sample box, capture it, close it
 //   stub-testhelper demo-inform FILE.bmp        the same with the inform dialog
 //
@@ -30,6 +32,7 @@ namespace {
 
 int usage() {
     std::fprintf(stderr, "usage: stub-testhelper list|press|key|alt|close|shot CLASS [ARG]\n"
+                         "       stub-testhelper show-box FLAGS TEXT\n"
                          "       stub-testhelper demo-box|demo-inform FILE.bmp\n");
     return 2;
 }
@@ -103,6 +106,12 @@ int main(int argc, char** argv) {
     const std::string cmd = argv[1];
     if (cmd == "demo-box" || cmd == "demo-inform")
         return demo(cmd == "demo-inform", argv[2]);
+    if (cmd == "show-box" && argc > 3) {
+        const auto flags = static_cast<std::uint32_t>(std::strtoul(argv[2], nullptr, 0));
+        std::printf("result %d\n",
+                    ShowMsgBox(1, argv[3], "Caption", kDefaultButtonTexts, 0, flags, 0));
+        return 0;
+    }
     const int timeout = (cmd == "list" && argc > 3) ? std::atoi(argv[3]) : 5000;
     const Handle h = wait_window(argv[2], timeout);
     if (!h) {

@@ -13,10 +13,13 @@ HWND H(Handle h) {
     return reinterpret_cast<HWND>(h);
 }
 
+// WM_GETTEXT rather than GetWindowText, which for a control of another
+// process gives its creation title instead of its text.
 std::string window_text(HWND hwnd) {
-    const int n = GetWindowTextLengthA(hwnd);
-    std::string s(static_cast<std::size_t>(n) + 1, '\0');
-    s.resize(static_cast<std::size_t>(GetWindowTextA(hwnd, &s[0], n + 1)));
+    const auto n = static_cast<std::size_t>(SendMessageA(hwnd, WM_GETTEXTLENGTH, 0, 0));
+    std::string s(n + 1, '\0');
+    s.resize(static_cast<std::size_t>(
+        SendMessageA(hwnd, WM_GETTEXT, n + 1, reinterpret_cast<LPARAM>(&s[0]))));
     return s;
 }
 
@@ -52,9 +55,15 @@ Handle wait_window(const char* windowClass, int timeoutMs) {
     // The window is made by another thread; there is nothing to wait on but
     // its appearance, so look in short, bounded steps.
     for (int waited = 0; waited <= timeoutMs; waited += 10) {
-        if (HWND h = FindWindowA(windowClass, nullptr))
-            if (IsWindowVisible(h))
-                return reinterpret_cast<Handle>(h);
+        HWND h = FindWindowA(windowClass, nullptr);
+        // A window is visible while its thread still builds it; a sent
+        // message is answered only once that thread waits in its loop, so
+        // the window is complete when the answer comes.
+        DWORD_PTR answer = 0;
+        if (h && IsWindowVisible(h) &&
+            SendMessageTimeoutA(h, WM_NULL, 0, 0, SMTO_NORMAL,
+                                static_cast<UINT>(timeoutMs - waited + 1), &answer))
+            return reinterpret_cast<Handle>(h);
         Sleep(10);
     }
     return 0;
