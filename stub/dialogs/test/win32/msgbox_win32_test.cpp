@@ -52,6 +52,28 @@ template <typename Show> auto WithUser(User& user, Show show) {
     return result;
 }
 
+LOGFONTA FontOf(HWND control) {
+    LOGFONTA lf = {};
+    GetObjectA(reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)), sizeof lf, &lf);
+    return lf;
+}
+
+// A rich-text control answers WM_GETFONT with nothing; its default
+// character format holds the face (and the height in twips).
+CHARFORMATA TextFormatOf(HWND edit) {
+    CHARFORMATA cf = {};
+    cf.cbSize = sizeof cf;
+    SendMessageA(edit, EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&cf));
+    return cf;
+}
+
+int LogPixelsY() {
+    HDC dc = GetDC(nullptr);
+    const int v = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(nullptr, dc);
+    return v;
+}
+
 int Box(std::uint32_t flags, std::function<void(Handle)> act, WindowInfo* seen = nullptr,
         const std::string& text = "Text", std::uintptr_t ownerMode = 1, int charset = 0,
         int timeoutMs = 0) {
@@ -254,6 +276,23 @@ TEST(Win32Box, SizeLimits) {
     EXPECT_EQ(w.textArea.width, 610);
 }
 
+TEST(Win32Box, TextAndButtonsUseTheBoxFont) {
+    SetMsgBoxFont("Courier New", 12, 0);
+    CHARFORMATA text = {};
+    LOGFONTA button = {};
+    Box(0, [&](Handle h) {
+        HWND box = reinterpret_cast<HWND>(h);
+        text = TextFormatOf(FindWindowExA(box, nullptr, "RICHEDIT", nullptr));
+        button = FontOf(FindWindowExA(box, nullptr, "Button", nullptr));
+        testhelper::press_button(h, 0);
+    });
+    SetMsgBoxFont("Tahoma", 8, 1);
+    EXPECT_STREQ(text.szFaceName, "Courier New");
+    EXPECT_EQ(text.yHeight, 12 * 20);
+    EXPECT_STREQ(button.lfFaceName, "Courier New");
+    EXPECT_EQ(button.lfHeight, -MulDiv(12, LogPixelsY(), 72));
+}
+
 TEST(Win32Box, RightToLeftForHebrewAndArabic) {
     for (int charset : {177, 178, 0}) {
         WindowInfo w;
@@ -269,7 +308,12 @@ TEST(Win32Inform, SizeTextAreaAndLinkButton) {
     User user;
     user.windowClass = "HRichEditBox";
     WindowInfo resized;
+    CHARFORMATA textFont = {};
+    LOGFONTA buttonFont = {};
     user.act = [&](Handle h) {
+        HWND dialog = reinterpret_cast<HWND>(h);
+        textFont = TextFormatOf(FindWindowExA(dialog, nullptr, "RICHEDIT", nullptr));
+        buttonFont = FontOf(FindWindowExA(dialog, nullptr, "Button", nullptr));
         SetWindowPos(reinterpret_cast<HWND>(h), nullptr, 0, 0, 500, 380, SWP_NOMOVE | SWP_NOZORDER);
         resized = testhelper::read_window(h);
         testhelper::close_window(h);
@@ -279,6 +323,8 @@ TEST(Win32Inform, SizeTextAreaAndLinkButton) {
                           300, false, "Tahoma", 8, 0);
     }));
     const WindowInfo& w = user.seen;
+    EXPECT_STREQ(textFont.szFaceName, "Verdana"); // for the box's "Tahoma"
+    EXPECT_STREQ(buttonFont.lfFaceName, "Tahoma");
     EXPECT_EQ(w.title, "News");
     EXPECT_EQ(w.text, "Version 2 is out.");
     EXPECT_EQ(w.window.width, 420);
