@@ -12,13 +12,13 @@ namespace {
 
 plat::BoxFont g_font;
 
-struct ButtonSpec {
+struct ButtonDef {
     int caption; // index into the seven-entry caption list
     int result;
 };
 
-const std::vector<ButtonSpec>& ButtonSet(unsigned set) {
-    static const std::vector<ButtonSpec> sets[] = {
+const std::vector<ButtonDef>& ButtonSet(unsigned set) {
+    static const std::vector<ButtonDef> sets[] = {
         {{0, BOX_OK}},
         {{0, BOX_OK}, {1, BOX_CANCEL}},
         {{4, BOX_ABORT}, {5, BOX_RETRY}, {6, BOX_IGNORE}},
@@ -121,7 +121,7 @@ plat::MarkedText LayoutMarkup(const std::string& markup) {
 
 std::vector<plat::BoxButton> BoxButtons(const std::string& buttonTexts, std::uint32_t flags) {
     std::vector<plat::BoxButton> out;
-    for (const ButtonSpec& b : ButtonSet(flags & 0xF))
+    for (const ButtonDef& b : ButtonSet(flags & 0xF))
         out.push_back({SUB::Field(buttonTexts, b.caption), b.result});
     return out;
 }

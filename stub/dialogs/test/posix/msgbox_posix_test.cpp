@@ -22,6 +22,7 @@ namespace {
 class TerminalBox : public ::testing::Test {
 protected:
     void SetUp() override {
+        unsetenv("STUB_ANSWERS"); // a caller's own script must not answer these boxes
         char dir[] = "/tmp/stub-box-XXXXXX";
         ASSERT_NE(mkdtemp(dir), nullptr);
         m_dir = dir;
