@@ -7,6 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
+# The PNG writer below needs Python (not part of the test set-up).
+command -v python3 >/dev/null || apt-get install -y python3-minimal >/dev/null
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw --target stub-testhelper -j2 >/dev/null
 
