@@ -8,6 +8,7 @@
 //   stub-peer exit CODE              exits with CODE
 //   stub-peer echo OUT ERR [CODE]    writes OUT to stdout, ERR to stderr
 //   stub-peer sleep MS               sleeps MS milliseconds (at most 60 s)
+//   stub-peer chatter                writes a line, then sleeps up to 60 s
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -68,13 +69,19 @@ int main(int argc, char** argv) {
         std::fputs(argv[3], stderr);
         return argc > 4 ? std::atoi(argv[4]) : 0;
     }
+    if (mode == "chatter") {
+        std::fputs("tick\n", stdout);
+        std::fflush(stdout);
+        plat::sleep_ms(60000);
+        return 0;
+    }
     if (mode == "sleep" && argc > 2) {
         long ms = std::atol(argv[2]);
         plat::sleep_ms(static_cast<std::uint32_t>(ms < 0 ? 0 : (ms > 60000 ? 60000 : ms)));
         return 0;
     }
     std::fputs("usage: stub-peer window CLASS [TITLE] | exit CODE | echo OUT ERR [CODE] | "
-               "sleep MS\n",
+               "sleep MS | chatter\n",
                stderr);
     return 2;
 }

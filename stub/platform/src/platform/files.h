@@ -14,6 +14,13 @@ constexpr char kPathSeparator = '\\';
 constexpr char kPathSeparator = '/';
 #endif
 
+// Whether the file system ignores the case of names (Windows) or not.
+#ifdef _WIN32
+constexpr bool kNamesIgnoreCase = true;
+#else
+constexpr bool kNamesIgnoreCase = false;
+#endif
+
 // Values of the system's drive types (DRIVE_*).
 enum DriveType : int {
     DRIVE_TYPE_UNKNOWN = 0,
