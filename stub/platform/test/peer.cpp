@@ -9,6 +9,8 @@
 //   stub-peer echo OUT ERR [CODE]    writes OUT to stdout, ERR to stderr
 //   stub-peer sleep MS               sleeps MS milliseconds (at most 60 s)
 //   stub-peer chatter                writes a line, then sleeps up to 60 s
+//   stub-peer delete-myself [folder] the program file (and its folder) go
+//                                    once it has ended
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +18,7 @@
 
 #include "platform/clock.h"
 #include "platform/messages.h"
+#include "util/files.h"
 
 namespace {
 
@@ -69,6 +72,8 @@ int main(int argc, char** argv) {
         std::fputs(argv[3], stderr);
         return argc > 4 ? std::atoi(argv[4]) : 0;
     }
+    if (mode == "delete-myself")
+        return DeleteMySelf(argc > 2 && std::string(argv[2]) == "folder") ? 0 : 1;
     if (mode == "chatter") {
         std::fputs("tick\n", stdout);
         std::fflush(stdout);
@@ -81,7 +86,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     std::fputs("usage: stub-peer window CLASS [TITLE] | exit CODE | echo OUT ERR [CODE] | "
-               "sleep MS | chatter\n",
+               "sleep MS | chatter | delete-myself [folder]\n",
                stderr);
     return 2;
 }
