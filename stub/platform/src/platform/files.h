@@ -62,6 +62,16 @@ std::string temp_folder();
 std::string windows_folder();
 std::string system_folder();
 
+// Where an alternative temporary root may go, in order of preference:
+// "C:\TEMP", "D:\TEMP", "E:\TEMP" for those that are fixed disks (Windows);
+// /var/tmp and the user's cache folder when they are fixed file systems
+// (POSIX).
+std::vector<std::string> alternative_temp_bases();
+
+// Whether two paths lie on one volume: the same drive letter (Windows), the
+// same file system of their nearest existing folders (POSIX).
+bool same_volume(const std::string& a, const std::string& b);
+
 // What a path names, without following a final symbolic link or junction.
 enum class PathKind { None, File, Folder, Link };
 PathKind path_kind(const std::string& path);

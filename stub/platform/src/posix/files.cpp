@@ -119,6 +119,34 @@ std::string system_folder() {
     return "/usr/lib";
 }
 
+bool same_volume(const std::string& a, const std::string& b) {
+    struct stat sa {
+    }, sb{};
+    return stat(existing_ancestor(a).c_str(), &sa) == 0 &&
+           stat(existing_ancestor(b).c_str(), &sb) == 0 && sa.st_dev == sb.st_dev;
+}
+
+std::vector<std::string> alternative_temp_bases() {
+    const char* cache = std::getenv("XDG_CACHE_HOME");
+    const char* home = std::getenv("HOME");
+    std::vector<std::string> candidates{"/var/tmp"};
+    if (cache && *cache)
+        candidates.push_back(cache);
+    else if (home && *home)
+        candidates.push_back(std::string(home) + "/.cache");
+    std::vector<std::string> bases;
+    for (const std::string& c : candidates) {
+        if (drive_type(c) != DRIVE_TYPE_FIXED)
+            continue;
+        bool seen = false;
+        for (const std::string& b : bases)
+            seen = seen || same_volume(b, c);
+        if (!seen)
+            bases.push_back(c);
+    }
+    return bases;
+}
+
 PathKind path_kind(const std::string& path) {
     struct stat st {};
     if (path.empty() || lstat(path.c_str(), &st) != 0)

@@ -111,6 +111,18 @@ bool is_file_time_zero(const FILETIME& t) {
 
 } // namespace
 
+bool same_volume(const std::string& a, const std::string& b) {
+    return !a.empty() && !b.empty() && drive_root(a) == drive_root(b);
+}
+
+std::vector<std::string> alternative_temp_bases() {
+    std::vector<std::string> bases;
+    for (const char* letter : {"C", "D", "E"})
+        if (GetDriveTypeA((std::string(letter) + ":\\").c_str()) == DRIVE_FIXED)
+            bases.push_back(std::string(letter) + ":\\TEMP");
+    return bases;
+}
+
 PathKind path_kind(const std::string& path) {
     if (path.empty() || path.find_first_of("*?") != std::string::npos)
         return PathKind::None;
