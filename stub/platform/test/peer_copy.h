@@ -1,6 +1,7 @@
-// A private copy of stub-peer in a folder whose name holds a blank, so that
-// tests running at the same time never find each other's peer by path, and
-// command lines must quote the program.
+// A private copy of stub-peer in a folder whose name holds a blank and a
+// "%", so that tests running at the same time never find each other's peer
+// by path, command lines must quote the program and batch files must keep
+// the "%".
 #ifndef STUB_PLATFORM_TEST_PEER_COPY_H
 #define STUB_PLATFORM_TEST_PEER_COPY_H
 
@@ -19,7 +20,7 @@ protected:
     void SetUp() override {
         RuntimeFolderTest::SetUp();
         namespace fs = std::filesystem;
-        m_copyFolder = plat::temp_folder() + plat::kPathSeparator + "stub peer " +
+        m_copyFolder = plat::temp_folder() + plat::kPathSeparator + "stub peer 100% " +
                        std::to_string(OwnPid()) + "-" + std::to_string(plat::monotonic_ms());
         fs::create_directories(m_copyFolder);
         const std::string source = peer::Program();

@@ -235,6 +235,27 @@ bool RemoveTree(const std::string& folder, bool clearAttributes, const FileProgr
     }
 }
 
+bool CopyProgramFile(const std::string& from, const std::string& to) {
+    std::string data;
+    plat::LocalTime stamp;
+    if (!ReadFilePart(from, 0, data, 0) || !plat::file_local_time(from, stamp))
+        return false;
+    // Written beside the target and renamed, so that a failed copy never
+    // leaves half a program under the target's name.
+    const std::string temp = to + ".part";
+    if (!WriteWholeFile(temp, data, 0, false) || !plat::set_file_local_time(temp, stamp) ||
+        !plat::make_executable(temp)) {
+        plat::remove_file(temp, true);
+        return false;
+    }
+    plat::remove_file(to, true);
+    if (std::rename(temp.c_str(), to.c_str()) != 0) {
+        plat::remove_file(temp, true);
+        return false;
+    }
+    return true;
+}
+
 bool ForceFolders(const std::string& folder) {
     const std::string f = StripSeparator(folder);
     if (f.empty())

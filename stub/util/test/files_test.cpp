@@ -125,6 +125,24 @@ TEST_F(FilesTest, WriteAppendStampAndReadParts) {
     EXPECT_EQ(PackDosDateTime({1979, 1, 1, 0, 0, 0, 0}), 0u);
 }
 
+TEST_F(FilesTest, ProgramCopiesKeepTheirStampAndRun) {
+    // A copy of a program stays a program with its time stamp.
+    const std::string copy = Path("X_stub peer");
+    ASSERT_TRUE(WriteWholeFile(Path("old"), "stale", 0, false));
+    ASSERT_TRUE(CopyProgramFile(peer::Program(), copy));
+    EXPECT_EQ(FileDosDateTime(copy), FileDosDateTime(peer::Program()));
+    EXPECT_EQ(FileSize64(copy), FileSize64(peer::Program()));
+    std::string out, err;
+    int code = -1;
+    EXPECT_FALSE(RunWithPipes(copy, "exit 3", 0, nullptr, nullptr, 0, err, out, code));
+    EXPECT_EQ(code, 3);
+    // Over an existing file; a missing source leaves the target alone.
+    ASSERT_TRUE(CopyProgramFile(peer::Program(), Path("old")));
+    EXPECT_EQ(FileSize64(Path("old")), FileSize64(peer::Program()));
+    EXPECT_FALSE(CopyProgramFile(Path("missing"), Path("old")));
+    EXPECT_EQ(FileSize64(Path("old")), FileSize64(peer::Program()));
+}
+
 TEST_F(FilesTest, MasksMatchLikeTheSystem) {
     struct Case {
         const char* name;

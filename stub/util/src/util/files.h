@@ -50,6 +50,10 @@ bool MatchesMask(const std::string& name, const std::string& pattern);
 bool RemoveTree(const std::string& folder, bool clearAttributes,
                 const FileProgress& progress = nullptr);
 
+// Copies a file over to (replacing it), keeping the modification time; the
+// copy can be run as a program (POSIX mode 0755). True when complete.
+bool CopyProgramFile(const std::string& from, const std::string& to);
+
 // Creates folder and its missing parents; true when it exists afterwards.
 bool ForceFolders(const std::string& folder);
 
