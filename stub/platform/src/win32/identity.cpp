@@ -1,0 +1,15 @@
+#include "platform/identity.h"
+
+#include <windows.h>
+
+namespace plat {
+
+unsigned long current_process_id() {
+    return GetCurrentProcessId();
+}
+
+unsigned long current_thread_id() {
+    return GetCurrentThreadId();
+}
+
+} // namespace plat
