@@ -59,7 +59,7 @@ public:
             plat::kill_timer(MainWindow().hWnd, kTimerId);
             plat::post_quit_message(0);
         };
-        return WinMain(sClass, m_info.LanguageString("s0", "Harbix Installation Suite"),
+        return RunMainWindow(sClass, m_info.LanguageString("s0", "Harbix Installation Suite"),
                        m_info.Charset(), m_info.FontName(), m_info.FontSize());
     }
     int PackageExitCode() override { return 0; }

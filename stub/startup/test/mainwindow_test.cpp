@@ -145,7 +145,7 @@ TEST_F(MainWindowRun, LeftToRightWindowServesProgressMessagesAndTheTwoStepClose)
         plat::send_message(h, plat::MSG_CLOSE, 0, 0);
     };
     Agent().nLastResult = 5;
-    ASSERT_TRUE(WinMain("stub-startup-test-ltr", "Setup title", 0, "Tahoma", 8));
+    ASSERT_TRUE(RunMainWindow("stub-startup-test-ltr", "Setup title", 0, "Tahoma", 8));
     plat::pump_messages();
 
     const plat::WindowInfo& info = rec.created;
@@ -216,7 +216,7 @@ TEST_F(MainWindowRun, RightToLeftCharsetMirrorsTheStatusLineAndActivityBar) {
         status = *Child(now, CHILD_STATUS_LINE);
         plat::post_quit_message(0);
     };
-    ASSERT_TRUE(WinMain("stub-startup-test-rtl", "t", 177, "Arial", 8));
+    ASSERT_TRUE(RunMainWindow("stub-startup-test-rtl", "t", 177, "Arial", 8));
     ASSERT_EQ(info.children.size(), 3u);
     EXPECT_EQ(Child(info, CHILD_STATUS_LINE)->rect.x, 122);
     EXPECT_EQ(Child(info, CHILD_PROGRESS_BAR)->rect.x, 70);
@@ -238,7 +238,7 @@ TEST_F(MainWindowRun, PostedShutdownRequestIsKeptAndTheEndCleansUp) {
         plat::kill_timer(MainWindow().hWnd, kTimerId);
         plat::post_quit_message(0);
     };
-    ASSERT_TRUE(WinMain("stub-startup-test-shutdown", "t", 0, "Tahoma", 8));
+    ASSERT_TRUE(RunMainWindow("stub-startup-test-shutdown", "t", 0, "Tahoma", 8));
     EXPECT_EQ(Agent().nShutdownRequest, 6);
     EXPECT_TRUE(cleaned);
 }

@@ -170,9 +170,10 @@ TEST(SpannedFirstDisk, CopiesItselfAndRestartsTheCopy) {
     EXPECT_EQ(s.Role(), StubRole::SpannedFirstDisk);
     EXPECT_EQ(s.Run(), STUB_EXIT_OK);
     ASSERT_EQ(sys.copies.size(), 1u);
-    EXPECT_EQ(sys.copies[0].second, "/tmp/SETUP_77/Y_setup");
+    const std::string target = std::string("/tmp/SETUP_77") + plat::kPathSeparator + "Y_setup";
+    EXPECT_EQ(sys.copies[0].second, target);
     ASSERT_EQ(sys.starts.size(), 1u);
-    EXPECT_EQ(sys.starts[0].first, "/tmp/SETUP_77/Y_setup");
+    EXPECT_EQ(sys.starts[0].first, target);
     EXPECT_EQ(sys.starts[0].second, "/hide /SpanCdLvl=2 /SpanDiskFName1=\"/media/my cd/setup.001\" "
                                     "/OriginExe=\"/media/my cd/setup\"");
     EXPECT_TRUE(sys.ranWindows.empty());

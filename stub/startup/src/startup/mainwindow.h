@@ -76,7 +76,7 @@ plat::MsgResult MainWindowProc(plat::WindowHandle hWnd, std::uint32_t msg, plat:
 // Creates the hidden window of the class and title and runs its loop until it
 // ends; reports the end (43) to the listener. False when the window could not
 // be created.
-bool WinMain(const std::string& sClass, const std::string& sTitle, int nCharset,
+bool RunMainWindow(const std::string& sClass, const std::string& sTitle, int nCharset,
              const std::string& sFontFace, int nFontSize);
 
 #endif
