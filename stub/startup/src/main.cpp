@@ -53,14 +53,23 @@ public:
     void DeleteMySelf(bool) override {}
     void CheckTestMode() override {}
     bool RunWindow(const std::string& sClass) override {
-        MainWindowCallbacks().onTimer = [] {
+        if (m_info.IsAgent()) {
+            // The agent's schedule comes with the update agent; until then a
+            // tick only honours a shutdown request.
+            MainWindowCallbacks().onTimer = [] {
+                if (Agent().nShutdownRequest >= 0)
+                    plat::destroy_window(MainWindow().hWnd);
+            };
+        } else {
             // The package's work comes with extraction; until then the first
             // tick ends the run.
-            plat::kill_timer(MainWindow().hWnd, kTimerId);
-            plat::post_quit_message(0);
-        };
+            MainWindowCallbacks().onTimer = [] {
+                plat::kill_timer(MainWindow().hWnd, kTimerId);
+                plat::post_quit_message(0);
+            };
+        }
         return RunMainWindow(sClass, m_info.LanguageString("s0", "Harbix Installation Suite"),
-                       m_info.Charset(), m_info.FontName(), m_info.FontSize());
+                             m_info.Charset(), m_info.FontName(), m_info.FontSize());
     }
     int PackageExitCode() override { return 0; }
     void SetOverrides(const std::string& sList) override {

@@ -185,8 +185,8 @@ plat::MsgResult MainWindowProc(plat::WindowHandle hWnd, std::uint32_t msg, plat:
     return plat::default_window_proc(hWnd, msg, wParam, lParam);
 }
 
-bool RunMainWindow(const std::string& sClass, const std::string& sTitle, int nCharset, const std::string&,
-             int) {
+bool RunMainWindow(const std::string& sClass, const std::string& sTitle, int nCharset,
+                   const std::string&, int) {
     const std::int64_t sleep = SwitchInt("/SleepX=", -1);
     if (sleep >= 0)
         Agent().nCountdown = -sleep;
