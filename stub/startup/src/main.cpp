@@ -1,5 +1,6 @@
 // The Stub program: reads its own package, takes its role and runs it.
 #include <filesystem>
+#include <iostream>
 #include <system_error>
 
 #include "TGFileInfo.h"
@@ -80,8 +81,24 @@ private:
     const container::TGFileInfo& m_info;
 };
 
+// The debug channel is a static object that dies before the run time's last
+// flush of std::cout, so the stream gets its own buffer back before the end.
+class DebugChannelScope {
+public:
+    DebugChannelScope() : m_pOld(std::cout.rdbuf()) { InstallDebugChannel(); }
+    ~DebugChannelScope() {
+        std::cout.flush();
+        std::cout.rdbuf(m_pOld);
+    }
+    DebugChannelScope(const DebugChannelScope&) = delete;
+    DebugChannelScope& operator=(const DebugChannelScope&) = delete;
+
+private:
+    std::streambuf* m_pOld;
+};
+
 int StubMain() {
-    InstallDebugChannel();
+    const DebugChannelScope channel;
     const std::string raw = plat::command_line();
     PrintLine(" ==== STUB START ====> " + raw + "<");
 
