@@ -80,7 +80,11 @@ public:
         spec.proc = ViewerProc;
         m_viewer = plat::create_window(spec);
     }
-    ~DiagnosticCapture() { plat::destroy_window(m_viewer); }
+    ~DiagnosticCapture() {
+        plat::destroy_window(m_viewer);
+        // Other tests register the viewer class with a procedure of their own.
+        UnregisterClassA(".HDebug.", GetModuleHandleA(nullptr));
+    }
     const std::string* Target() const { return nullptr; }
     std::string Text() const { return g_diagnostics; }
 
