@@ -8,6 +8,11 @@
 //   stub-peer exit CODE              exits with CODE
 //   stub-peer echo OUT ERR [CODE]    writes OUT to stdout, ERR to stderr
 //   stub-peer sleep MS               sleeps MS milliseconds (at most 60 s)
+//   stub-peer chatter                writes a line, then sleeps up to 60 s
+//   stub-peer prompt                 asks "name?", answers "hello " + the line
+//                                    read from standard input
+//   stub-peer delete-myself [folder] the program file (and its folder) go
+//                                    once it has ended
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +20,7 @@
 
 #include "platform/clock.h"
 #include "platform/messages.h"
+#include "util/files.h"
 
 namespace {
 
@@ -68,13 +74,31 @@ int main(int argc, char** argv) {
         std::fputs(argv[3], stderr);
         return argc > 4 ? std::atoi(argv[4]) : 0;
     }
+    if (mode == "delete-myself")
+        return DeleteMySelf(argc > 2 && std::string(argv[2]) == "folder") ? 0 : 1;
+    if (mode == "prompt") {
+        std::fputs("name?\n", stdout);
+        std::fflush(stdout);
+        char line[256] = {};
+        if (!std::fgets(line, sizeof line, stdin))
+            return 4;
+        line[std::strcspn(line, "\r\n")] = '\0';
+        std::printf("hello %s\n", line);
+        return 0;
+    }
+    if (mode == "chatter") {
+        std::fputs("tick\n", stdout);
+        std::fflush(stdout);
+        plat::sleep_ms(60000);
+        return 0;
+    }
     if (mode == "sleep" && argc > 2) {
         long ms = std::atol(argv[2]);
         plat::sleep_ms(static_cast<std::uint32_t>(ms < 0 ? 0 : (ms > 60000 ? 60000 : ms)));
         return 0;
     }
     std::fputs("usage: stub-peer window CLASS [TITLE] | exit CODE | echo OUT ERR [CODE] | "
-               "sleep MS\n",
+               "sleep MS | chatter | prompt | delete-myself [folder]\n",
                stderr);
     return 2;
 }

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "../../platform/test/runtime_fixture.h"
+#include "runtime_fixture.h"
 #include "platform/ipc.h"
 #include "platform/messages.h"
 #include "platform/window.h"

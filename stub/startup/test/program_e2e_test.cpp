@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "../../platform/test/runtime_fixture.h"
+#include "runtime_fixture.h"
 #include "platform/clock.h"
 #include "platform/ipc.h"
 #include "platform/messages.h"
