@@ -9,12 +9,16 @@
 #include "platform/messages.h"
 #include "platform/system.h"
 #include "startup/agent_settings.h"
+#include "startup/folders.h"
 #include "startup/mainwindow.h"
 #include "startup/program.h"
 #include "startup/runlog.h"
+#include "startup/settings.h"
 #include "startup/switches.h"
 #include "util/debug.h"
+#include "util/files.h"
 #include "util/paths.h"
+#include "util/processes.h"
 #include "util/services.h"
 #include "util/text.h"
 
@@ -26,18 +30,12 @@ public:
     explicit SystemServices(const container::TGFileInfo& info) : m_info(info) {}
 
     bool CopyProgram(const std::string& sFrom, const std::string& sTo) override {
-        std::error_code ec;
-        std::filesystem::copy_file(sFrom, sTo, std::filesystem::copy_options::overwrite_existing,
-                                   ec);
-        return !ec;
+        return CopyProgramFile(sFrom, sTo);
     }
     bool StartHidden(const std::string& sProgram, const std::string& sParams) override {
-        return plat::shell_open(sProgram, sParams, plat::SHOW_HIDE);
+        return StartProgram(Trim(QuoteProgram(sProgram) + " " + sParams), plat::SHOW_HIDE);
     }
-    bool IsProcessRunning(const std::string& sPath) override {
-        // The agent copy's window stands for its process.
-        return FindWindow(AgentCopyClassName(FileNameOf(sPath).substr(2))) != 0;
-    }
+    bool IsProcessRunning(const std::string& sPath) override { return ::IsProcessRunning(sPath); }
     bool FileExists(const std::string& sPath) override {
         std::error_code ec;
         return std::filesystem::exists(sPath, ec);
@@ -50,8 +48,8 @@ public:
     }
     void Wait(std::uint32_t ms) override { YieldWait(0, ms); }
     std::uint64_t Clock() override { return MilliClock(); }
-    std::string ExtractionFolder() override { return TempFolder(false); }
-    void DeleteMySelf(bool) override {}
+    std::string ExtractionFolder() override { return ::ExtractionFolder(); }
+    void DeleteMySelf(bool bRemoveFolder) override { ::DeleteMySelf(bRemoveFolder); }
     void CheckTestMode() override {}
     bool RunWindow(const std::string& sClass) override {
         if (m_info.IsAgent()) {
@@ -73,9 +71,7 @@ public:
                              m_info.Charset(), m_info.FontName(), m_info.FontSize());
     }
     int PackageExitCode() override { return 0; }
-    void SetOverrides(const std::string& sList) override {
-        ProcessAgentSettings().SetOverrides(sList);
-    }
+    void SetOverrides(const std::string& sList) override { SetOverridesFromText(sList); }
 
 private:
     const container::TGFileInfo& m_info;
@@ -99,6 +95,7 @@ private:
 
 int StubMain() {
     const DebugChannelScope channel;
+    plat::preload_system_libraries();
     const std::string raw = plat::command_line();
     PrintLine(" ==== STUB START ====> " + raw + "<");
 
@@ -116,8 +113,8 @@ int StubMain() {
     StubStartup startup(facts, services);
     TheRunLog().Configure(info.RunLog(), RunLogPath(path),
                           startup.Role() == StubRole::AgentCopy ? " X " : "   ");
-    const std::string folder = FolderOf(path);
-    ProcessAgentSettings().SetFiles(folder + info.SettingsBaseName(), folder + info.HeaderItem(1));
+    SetSettingsSource(info.HeaderItem(1));
+    MainWindowCallbacks().onDestroy = [] { RemoveExtractionFolder(); };
     Log("");
     Log("");
     Log("=== START === " + path);

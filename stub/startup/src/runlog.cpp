@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "platform/identity.h"
+#include "platform/process.h"
 #include "util/debug.h"
 #include "util/services.h"
 #include "util/text.h"

@@ -8,9 +8,9 @@
 #include <sstream>
 #include <vector>
 
-#include "platform/files.h"
 #include "startup/agent.h"
 #include "startup/agent_settings.h"
+#include "startup/settings.h"
 
 namespace {
 
@@ -162,14 +162,13 @@ std::string ReadAll(const std::string& path) {
     return ss.str();
 }
 
-TEST(IniAgentSettings, RoundTripThroughTheSettingsFile) {
-    const std::string dir = plat::temp_folder();
-    const std::string original = dir + "/agent-settings-test.original";
-    const std::string info = dir + "/agent-settings-test.ini";
+TEST(ProcessAgentSettings, RoundTripThroughTheSettingsFile) {
+    SetSettingsSource("agent-settings-test.ini");
+    const std::string original = OriginalSettingsFile();
+    const std::string info = UpdateInfoFile();
     std::remove(original.c_str());
     { std::ofstream(info) << "[NewSetup]\nVersionNew=42\n"; }
-    IniAgentSettings settings;
-    settings.SetFiles(original, info);
+    AgentSettings& settings = ProcessAgentSettings();
     AgentState state;
     EXPECT_EQ(RunAgentCommand(state, settings, 4, 0), 0); // missing file: default
     EXPECT_EQ(RunAgentCommand(state, settings, 5, 0), 42);
@@ -177,8 +176,11 @@ TEST(IniAgentSettings, RoundTripThroughTheSettingsFile) {
     // 2026-01-02 03:04:05 as seconds since 1899-12-30.
     const std::int64_t instant = 46024LL * 86400 + 3 * 3600 + 4 * 60 + 5;
     RunAgentCommand(state, settings, 14, static_cast<plat::LParam>(instant));
+    RunAgentCommand(state, settings, 21, 0x101);
     EXPECT_EQ(RunAgentCommand(state, settings, 8, 0), 3600);
     EXPECT_EQ(RunAgentCommand(state, settings, 10, 0), static_cast<plat::MsgResult>(instant));
+    EXPECT_EQ(Override(2), 1);
+    ResetOverrides();
 
     const std::string text = ReadAll(original);
     EXPECT_NE(text.find("[OriginalSetup]"), std::string::npos);
@@ -187,15 +189,6 @@ TEST(IniAgentSettings, RoundTripThroughTheSettingsFile) {
     EXPECT_EQ(text.find("VersionNew"), std::string::npos);
     std::remove(original.c_str());
     std::remove(info.c_str());
-}
-
-TEST(IniAgentSettings, TransientOverridesKeepItemsThatAreNoNumbers) {
-    IniAgentSettings settings;
-    settings.SetOverrides("1|0|x|255|7||1|2");
-    const std::array<unsigned char, 8> expected{{1, 0, 255, 255, 7, 255, 1, 2}};
-    EXPECT_EQ(settings.Overrides(), expected);
-    settings.SetOverride(3, 1);
-    EXPECT_EQ(settings.Overrides()[2], 1);
 }
 
 } // namespace

@@ -5,10 +5,10 @@
 
 #include <vector>
 
-#include "runtime_fixture.h"
 #include "platform/ipc.h"
 #include "platform/messages.h"
 #include "platform/window.h"
+#include "runtime_fixture.h"
 #include "startup/agent.h"
 #include "startup/agent_settings.h"
 #include "startup/mainwindow.h"

@@ -16,11 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "runtime_fixture.h"
 #include "platform/clock.h"
 #include "platform/ipc.h"
 #include "platform/messages.h"
 #include "platform/window.h"
+#include "runtime_fixture.h"
 #include "startup/agent.h"
 #include "startup/exitcodes.h"
 #include "startup/mainwindow.h"

@@ -5,10 +5,6 @@
 
 namespace plat {
 
-unsigned long current_process_id() {
-    return static_cast<unsigned long>(getpid());
-}
-
 // The kernel's thread id: small like a Windows thread id and equal to the
 // process id on the main thread.
 unsigned long current_thread_id() {

@@ -4,10 +4,6 @@
 
 namespace plat {
 
-unsigned long current_process_id() {
-    return GetCurrentProcessId();
-}
-
 unsigned long current_thread_id() {
     return GetCurrentThreadId();
 }

@@ -77,6 +77,6 @@ plat::MsgResult MainWindowProc(plat::WindowHandle hWnd, std::uint32_t msg, plat:
 // ends; reports the end (43) to the listener. False when the window could not
 // be created.
 bool RunMainWindow(const std::string& sClass, const std::string& sTitle, int nCharset,
-             const std::string& sFontFace, int nFontSize);
+                   const std::string& sFontFace, int nFontSize);
 
 #endif
