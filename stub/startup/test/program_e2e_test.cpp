@@ -311,6 +311,32 @@ TEST_F(StubProgram, PlainAgentStartsItsCopyAndForwardsSwitches) {
     EXPECT_NE(log.find(" X .. DestroyMainWindow() - Start"), std::string::npos);
 }
 
+TEST_F(StubProgram, PlainAgentReplacesItsRunningCopyOnRequest) {
+    const std::string tool =
+        Package("tool", {"--agent", "--agent-file", std::string("tool") + kExe, "--run-log"});
+    const std::string copyClass = ".AutoUpdate.X_tool";
+    EXPECT_EQ(RunProcess({tool}), 0);
+    plat::WindowHandle first = 0;
+    ASSERT_TRUE(Await([&] { return (first = plat::find_window(copyClass)) != 0; }));
+
+    // The running copy is asked to end and replaced by a new one.
+    EXPECT_EQ(RunProcess({tool, "/_ZZ=99"}), 0);
+    plat::WindowHandle second = 0;
+    EXPECT_TRUE(Await([&] {
+        second = plat::find_window(copyClass);
+        return second != 0 && second != first;
+    }));
+    EXPECT_FALSE(plat::is_window(first));
+
+    EXPECT_EQ(RunProcess({tool, "/STOP=0"}), 0);
+    EXPECT_TRUE(Await([&] { return plat::find_window(copyClass) == 0; }));
+    // The copy removes its own file once it has ended.
+    EXPECT_TRUE(Await([&] { return !fs::exists(Path(std::string("X_tool") + kExe)); }));
+    const std::string log = ReadAll(Path("X_tool.log"));
+    EXPECT_NE(log.find("   ThisIs_Plain_AutoUpdate_Exe=TRUE"), std::string::npos) << log;
+    EXPECT_NE(log.find(" X DeleteMySelf"), std::string::npos) << log;
+}
+
 TEST_F(StubProgram, MessageToAnAgentCopyThatCannotBeMadeIsReported) {
     const std::string tool =
         Package("tool", {"--agent", "--agent-file", std::string("tool") + kExe, "--run-log"});
