@@ -12,9 +12,15 @@
 #include "startup/agent.h"
 #include "startup/agent_settings.h"
 #include "startup/mainwindow.h"
+#include "util/services.h"
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -206,10 +212,18 @@ TEST_F(MainWindowRun, LeftToRightWindowServesProgressMessagesAndTheTwoStepClose)
 TEST_F(MainWindowRun, RightToLeftCharsetMirrorsTheStatusLineAndActivityBar) {
     plat::WindowInfo info;
     plat::ChildInfo status;
-    MainWindowCallbacks().onTimer = [&info, &status] {
+    plat::MsgResult autoPlay[2] = {-1, -1};
+    MainWindowCallbacks().onTimer = [&info, &status, &autoPlay] {
         const plat::WindowHandle h = MainWindow().hWnd;
         plat::kill_timer(h, kTimerId);
         plat::describe_window(h, info);
+        // The shell's AutoPlay question is answered "cancel" only while a
+        // disk change is expected.
+        const std::uint32_t query = plat::register_window_message("QueryCancelAutoPlay");
+        autoPlay[0] = plat::send_message(h, query, 0, 0);
+        SetAutoPlayCancel(true);
+        autoPlay[1] = plat::send_message(h, query, 0, 0);
+        SetAutoPlayCancel(false);
         SetStatusText("x", "Arial", 177, 8);
         plat::WindowInfo now;
         plat::describe_window(h, now);
@@ -223,6 +237,8 @@ TEST_F(MainWindowRun, RightToLeftCharsetMirrorsTheStatusLineAndActivityBar) {
     EXPECT_EQ(Child(info, CHILD_ACTIVITY_BAR)->rect.x, 70);
     EXPECT_EQ(status.style & 0xFFFF000Fu, 0x50000002u);
     EXPECT_EQ(status.exStyle & 0x2000u, 0x2000u);
+    EXPECT_EQ(autoPlay[0], 0);
+    EXPECT_EQ(autoPlay[1], 1);
 }
 
 TEST_F(MainWindowRun, PostedShutdownRequestIsKeptAndTheEndCleansUp) {
@@ -242,5 +258,79 @@ TEST_F(MainWindowRun, PostedShutdownRequestIsKeptAndTheEndCleansUp) {
     EXPECT_EQ(Agent().nShutdownRequest, 6);
     EXPECT_TRUE(cleaned);
 }
+
+#ifndef _WIN32
+// Standard output on a pseudo-terminal while the test runs; the text the
+// window drew is read from the terminal's other end.
+class TerminalOutput {
+public:
+    TerminalOutput() {
+        m_master = posix_openpt(O_RDWR | O_NOCTTY);
+        if (m_master < 0 || grantpt(m_master) != 0 || unlockpt(m_master) != 0)
+            return;
+        const int slave = open(ptsname(m_master), O_RDWR | O_NOCTTY);
+        if (slave < 0)
+            return;
+        fflush(stdout);
+        m_saved = dup(STDOUT_FILENO);
+        dup2(slave, STDOUT_FILENO);
+        close(slave);
+    }
+    ~TerminalOutput() {
+        Restore();
+        if (m_master >= 0)
+            close(m_master);
+    }
+    bool Ok() const { return m_saved >= 0; }
+    void Restore() {
+        if (m_saved >= 0) {
+            dup2(m_saved, STDOUT_FILENO);
+            close(m_saved);
+            m_saved = -1;
+        }
+    }
+    std::string Read() {
+        std::string text;
+        char buf[512];
+        pollfd p{m_master, POLLIN, 0};
+        while (poll(&p, 1, 0) > 0 && (p.revents & POLLIN)) {
+            const ssize_t n = read(m_master, buf, sizeof buf);
+            if (n <= 0)
+                break;
+            text.append(buf, static_cast<std::size_t>(n));
+        }
+        return text;
+    }
+
+private:
+    int m_master = -1;
+    int m_saved = -1;
+};
+
+TEST_F(MainWindowRun, ShownWindowIsOneLineOnTheTerminal) {
+    TerminalOutput term;
+    ASSERT_TRUE(term.Ok());
+    std::string hidden;
+    MainWindowCallbacks().onTimer = [&hidden, &term] {
+        const plat::WindowHandle h = MainWindow().hWnd;
+        plat::kill_timer(h, kTimerId);
+        SetStatusText("Unpacking", "Tahoma", 0, 8);
+        hidden = term.Read(); // nothing while the window is hidden
+        plat::show_window(h, plat::SHOW_SHOW);
+        ProgressCallback(0, 0, 4, 0, 1, "");
+        ProgressCallback(1, 0, 0, 0, 0, "");
+        ProgressCallback(1, 0, 0, 0, 0, "");
+        plat::post_quit_message(0);
+    };
+    ASSERT_TRUE(RunMainWindow("stub-startup-test-terminal", "t", 0, "Tahoma", 8));
+    const std::string drawn = term.Read();
+    term.Restore();
+    EXPECT_EQ(hidden, "");
+    EXPECT_NE(drawn.find("\rUnpacking [###############---------------] 50%"), std::string::npos)
+        << drawn;
+    // The line is cleared when the window goes.
+    EXPECT_EQ(drawn.substr(drawn.size() - 4), "\x1b[K\r");
+}
+#endif
 
 } // namespace
