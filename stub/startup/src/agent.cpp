@@ -92,7 +92,7 @@ plat::MsgResult RunAgentCommand(AgentState& state, AgentSettings& settings, plat
 
 bool SetListener(AgentState& state, const ListenerPort& port, plat::WindowHandle hOwn,
                  plat::WParam hListener, plat::LParam nMessage) {
-    if (hListener == 0 || nMessage < static_cast<plat::LParam>(WM_USER_FIRST) ||
+    if (hListener == 0 || nMessage < static_cast<plat::LParam>(plat::MSG_USER) ||
         nMessage > 0xFFFF || !port.isWindow || !port.isWindow(hListener))
         return false;
     state.hListener = hListener;

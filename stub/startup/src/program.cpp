@@ -106,8 +106,8 @@ int StubStartup::CreateAndRunAgentCopy(bool bCopyRunning) {
         // (twice, as its window wants) and must be gone, and with it the file
         // it removes when it ends, before the new one is written.
         const plat::WindowHandle w = m_sys.FindWindow(m_sCopyClass);
-        m_sys.Post(w, 0x0010, 0, 0);
-        m_sys.Post(w, 0x0010, 0, 0);
+        m_sys.Post(w, plat::MSG_CLOSE, 0, 0);
+        m_sys.Post(w, plat::MSG_CLOSE, 0, 0);
         if (!WaitFor(kCopyEndWaitMs, &StubStartup::CopyGone)) {
             Log("Agent copy still running: " + m_sCopyPath);
             Log("CreateAndRun_X_Exe() --- End");

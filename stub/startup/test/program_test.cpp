@@ -74,7 +74,7 @@ public:
     }
     bool Post(plat::WindowHandle w, std::uint32_t msg, plat::WParam wp, plat::LParam lp) override {
         posts.push_back({w, msg, wp, lp});
-        if (msg == 0x0010 && copyEndsOnClose && CountPosts(0x0010) == 2) {
+        if (msg == plat::MSG_CLOSE && copyEndsOnClose && CountPosts(plat::MSG_CLOSE) == 2) {
             windows.erase(kCopyClass);
             files.erase(copyPath);
         }
@@ -250,7 +250,7 @@ TEST(PlainAgent, ReplacingARunningCopyWaitsForItsEnd) {
     sys.windows.insert(kCopyClass);
     sys.files.insert("/apps/X_tool");
     EXPECT_EQ(StubStartup(AgentFacts("/_ZZ=99"), sys).Run(), STUB_EXIT_OK);
-    EXPECT_EQ(sys.CountPosts(0x0010), 2);
+    EXPECT_EQ(sys.CountPosts(plat::MSG_CLOSE), 2);
     ASSERT_EQ(sys.copies.size(), 1u);
     ASSERT_EQ(sys.starts.size(), 1u);
 

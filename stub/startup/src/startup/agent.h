@@ -8,9 +8,9 @@
 #include <functional>
 #include <string>
 
+#include "platform/messages.h"
 #include "platform/types.h"
 
-constexpr std::uint32_t WM_USER_FIRST = 0x0400;
 constexpr std::uint32_t wm_ShutDown = 1123;
 constexpr std::uint32_t wm_LocalMsg = 1124;
 constexpr std::uint32_t wm_AgentMsg = 1125;
