@@ -334,6 +334,9 @@ TEST_F(StubProgram, PlainAgentReplacesItsRunningCopyOnRequest) {
     EXPECT_TRUE(Await([&] { return !fs::exists(Path(std::string("X_tool") + kExe)); }));
     const std::string log = ReadAll(Path("X_tool.log"));
     EXPECT_NE(log.find("   ThisIs_Plain_AutoUpdate_Exe=TRUE"), std::string::npos) << log;
+    // The version comes from the program's version data (a resource on
+    // Windows, a marked text in the ELF file).
+    EXPECT_NE(log.find("   Agent Version=1.0.0.1\r\n"), std::string::npos) << log;
     EXPECT_NE(log.find(" X DeleteMySelf"), std::string::npos) << log;
 }
 
