@@ -1,5 +1,6 @@
 // Platform layer of the SSH session: standard-handle swap, child process, pipe I/O, socket
-// start-up. One implementation per platform (posix/, win32/) with the same names and meanings.
+// start-up, with the same names and meanings on every platform. The swap and the child start are
+// written once (ssh_io.cpp) over the backends' primitives (ssh_platform.h, posix/, win32/).
 #ifndef ZEB_SSH_IO_H
 #define ZEB_SSH_IO_H
 

@@ -1,4 +1,4 @@
-// POSIX standard-handle swap and child process.
+// POSIX primitives of the standard-handle swap and the child process.
 #include "ssh_io.h"
 #include "ssh_platform.h"
 

@@ -1,4 +1,4 @@
-// Win32 standard-handle swap and child process.
+// Win32 primitives of the standard-handle swap and the child process.
 #include <windows.h>
 
 #include "ssh_io.h"
@@ -7,7 +7,6 @@
 #include "zeb-tools-trace.h"
 
 #include <cstdio>
-#include <cstring>
 
 fd_handle save_std_fdhandle(int std_id) {
     // The handle itself, not a copy: the C run-time writes the tool's output to it whatever the
