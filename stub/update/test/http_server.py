@@ -11,6 +11,7 @@ Paths (the last path item may be any file name):
   /short/N            announces 2*N bytes, sends N, then the connection closes
   /redirect/N         302 to /bytes/N
   /status/CODE        that status with a small HTML body
+  /file/PATH          the file at the absolute path /PATH (404 when missing)
   /log, /clear        the "agent path" line of every request so far; forget them
   anything else       404 with an HTML error page
 """
@@ -19,6 +20,7 @@ import os
 import signal
 import sys
 import threading
+import urllib.parse
 
 LAST_MODIFIED = "Wed, 21 Oct 2015 07:28:00 GMT"
 PAGE_404 = (b"<html><head><title>404 Not Found</title></head>"
@@ -88,6 +90,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send(302, b"", headers=[("Location", "/bytes/%d" % count(arg))])
         elif kind == "status":
             self.send(count(arg), b"<p>status</p>")
+        elif kind == "file":
+            path = urllib.parse.unquote("/" + "/".join(items[1:]))
+            try:
+                with open(path, "rb") as f:
+                    data = f.read()
+            except OSError:
+                self.send(404, PAGE_404)
+                return
+            self.send(200, data)
         elif kind == "log":
             with log_lock:
                 text = "".join(line + "\n" for line in log_lines)
