@@ -17,6 +17,8 @@ packages=(
   g++-mingw-w64-x86-64-win32 libz-mingw-w64-dev wine xvfb xdotool
   # test helpers
   python3 iproute2 procps
+  # test certificates of the https tests
+  openssl
 )
 
 if [ "$(id -u)" -ne 0 ]; then

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "AutoUpdate.h"
 #include "HttpDownload.h"
@@ -122,12 +123,14 @@ public:
         m_sRoot = m_sUnixRoot;
         setenv("STUB_REGISTRY", (m_sRoot + "/registry.ini").c_str(), 1);
 #endif
+        if (!m_pServer)
+            m_pServer = MakeServer();
         m_sAgent = m_sRoot + "/agent";
         m_sServer = m_sRoot + "/server";
         std::filesystem::create_directories(m_sAgent);
         std::filesystem::create_directories(m_sServer);
-        ASSERT_GT(server.Port(), 0);
-        m_sBaseUrl = server.Url("/file" + m_sUnixRoot + "/server");
+        ASSERT_GT(Server().Port(), 0);
+        m_sBaseUrl = Server().Url("/file" + m_sUnixRoot + "/server");
 
         WriteOrig("OriginalSetup", "ProbeSecondsInterval", "0");
         WriteOrig("OriginalSetup", "VersionOriginal", "4");
@@ -225,11 +228,18 @@ public:
 
     std::string ServerLog() {
         std::string error, content;
-        HTTP_DownloadFile_Incremental(0, server.Url("/log"), "", error, nullptr, content);
+        HTTP_DownloadFile_Incremental(0, Server().Url("/log"), "", error, nullptr, content);
         return content;
     }
 
-    LoopbackServer server;
+    virtual std::unique_ptr<LoopbackServer> MakeServer() {
+        return std::make_unique<LoopbackServer>();
+    }
+    LoopbackServer& Server() {
+        return *m_pServer;
+    }
+
+    std::unique_ptr<LoopbackServer> m_pServer;
     std::string m_sUnixRoot, m_sRoot, m_sAgent, m_sServer, m_sBaseUrl, m_sUpdateDigest;
     AgentControl control;
     Recorder rec;
@@ -401,7 +411,7 @@ TEST_F(AgentCycle, TestModeCopiesFromTheFolderWithoutAnyRequest) {
     Registry("TestModeDate", DayStamp());
     Registry("TestModeURL", m_sServer);
     std::string error, content;
-    HTTP_DownloadFile_Incremental(0, server.Url("/clear"), "", error, nullptr, content);
+    HTTP_DownloadFile_Incremental(0, Server().Url("/clear"), "", error, nullptr, content);
     UpdateAgent agent(Config(), control, rec.Host());
     Probe(agent);
     EXPECT_TRUE(agent.TestMode());
@@ -420,8 +430,8 @@ TEST_F(AgentCycle, FailedInfoDownloadKeepsTheGoodInfoFile) {
         const char* what;
         std::string url;
     } cases[] = {
-        {"not found", server.Url("/status/404")},
-        {"larger than an INFO file", server.Url("/bytes/5000000")},
+        {"not found", Server().Url("/status/404")},
+        {"larger than an INFO file", Server().Url("/bytes/5000000")},
         {"unreachable", "http://127.0.0.1:1"},
     };
     for (const Case& c : cases) {
@@ -504,5 +514,48 @@ TEST_F(AgentCycle, ScheduleFollowsIntervalRequestsAndForegroundCycles) {
     const std::vector<std::pair<int, int>> reports{{40, 1}, {40, 2}};
     EXPECT_EQ(rec.reports, reports);
 }
+
+#ifndef _WIN32
+// https with a certificate made for this run and trusted through
+// STUB_CA_FILE; libcurl verifies it like any other.
+class AgentCycleTls : public AgentCycle {
+public:
+    std::unique_ptr<LoopbackServer> MakeServer() override {
+        m_sTls = "/tmp/stub-agent-tls-" + std::to_string(plat::process_id());
+        std::filesystem::create_directories(m_sTls);
+        std::string command = "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "
+                              "/CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 -keyout " +
+                              m_sTls + "/key.pem -out " + m_sTls + "/cert.pem 2>/dev/null";
+        EXPECT_EQ(std::system(command.c_str()), 0);
+        setenv("STUB_CA_FILE", (m_sTls + "/cert.pem").c_str(), 1);
+        return std::make_unique<LoopbackServer>(
+            std::vector<std::string>{"--tls", m_sTls + "/cert.pem", m_sTls + "/key.pem"});
+    }
+    void TearDown() override {
+        AgentCycle::TearDown();
+        unsetenv("STUB_CA_FILE");
+        std::error_code ec;
+        std::filesystem::remove_all(m_sTls, ec);
+    }
+    std::string m_sTls;
+};
+
+TEST_F(AgentCycleTls, UpdateOverHttpsWithAVerifiedCertificate) {
+    ASSERT_EQ(m_sBaseUrl.rfind("https://", 0), 0u);
+    UpdateAgent agent(Config(), control, rec.Host());
+    Probe(agent);
+    ASSERT_EQ(rec.installs.size(), 1u);
+    EXPECT_EQ(rec.installedDigests[0], m_sUpdateDigest);
+    EXPECT_EQ(Orig("VersionOriginal"), "5");
+
+    // Without the certificate in the trusted list nothing is fetched.
+    unsetenv("STUB_CA_FILE");
+    WriteOrig("OriginalSetup", "VersionOriginal", "4");
+    rec = Recorder();
+    Probe(agent);
+    EXPECT_TRUE(rec.Logged("GetOkToPerformAU = 0 - Error downloading .INFO file"));
+    EXPECT_TRUE(rec.installs.empty());
+}
+#endif
 
 } // namespace

@@ -4,6 +4,7 @@
   http_server.py              print "PORT n", serve until standard input ends
   http_server.py --daemon DIR serve in the background; DIR/port and DIR/pid
   http_server.py --stop DIR   end the background server of DIR
+  http_server.py --tls CERT KEY   as the first form, but speaking https
 
 Paths (the last path item may be any file name):
   /bytes/N[/name]     N bytes (byte i is i % 251), Content-Length, Last-Modified
@@ -18,6 +19,7 @@ Paths (the last path item may be any file name):
 import http.server
 import os
 import signal
+import ssl
 import sys
 import threading
 import urllib.parse
@@ -144,6 +146,10 @@ def main():
         os.close(ready_w)
         server.serve_forever()
         return
+    if len(sys.argv) == 4 and sys.argv[1] == "--tls":
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(sys.argv[2], sys.argv[3])
+        server.socket = context.wrap_socket(server.socket, server_side=True)
     print("PORT %d" % port, flush=True)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     sys.stdin.read()
