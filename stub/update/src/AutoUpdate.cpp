@@ -13,6 +13,7 @@
 #include "platform/system.h"
 #include "util/debug.h"
 #include "util/numbers.h"
+#include "util/processes.h"
 #include "util/services.h"
 #include "util/sub.h"
 #include "util/text.h"
@@ -286,11 +287,22 @@ void UpdateAgent::BindDefaults() {
     if (!h.connected)
         h.connected = [](std::string& error) { return InternetConnected(error); };
     if (!h.isRunning)
-        h.isRunning = [](const std::string&) { return false; };
+        h.isRunning = [](const std::string& path) { return IsProcessRunning(path); };
     if (!h.shutDown)
-        h.shutDown = [](const std::string&, const std::string&, const std::string&) {};
+        h.shutDown = [](const std::string& path, const std::string& method, const std::string&) {
+            // The product is looked up by its full path only, so that a
+            // program of the same name elsewhere is left alone.
+            if (SameText(method, "Using WM_CLOSE"))
+                CloseProcess(path, true, 0);
+            else if (SameText(method, "Using WM_QUIT"))
+                QuitProcess(path, true);
+            else if (SameText(method, "Using Terminate Process"))
+                TerminateProcessByPath(path, true);
+        };
     if (!h.start)
-        h.start = [](const std::string&, bool) { return false; };
+        h.start = [](const std::string& commandLine, bool shown) {
+            return StartProgram(commandLine, shown ? plat::SHOW_NORMAL : plat::SHOW_HIDE);
+        };
     if (!h.install)
         h.install = [](const InstallRequest&) { return false; };
     if (!h.expand)

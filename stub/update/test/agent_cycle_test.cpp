@@ -18,6 +18,7 @@
 #include "platform/settings.h"
 #include "platform/system.h"
 #include "util/numbers.h"
+#include "util/processes.h"
 #include "util/services.h"
 #include "util/text.h"
 
@@ -516,6 +517,39 @@ TEST_F(AgentCycle, ScheduleFollowsIntervalRequestsAndForegroundCycles) {
 }
 
 #ifndef _WIN32
+TEST_F(AgentCycle, RunningProductIsEndedByItsPathBeforeTheInstall) {
+    // A copy of sleep under the product's path, so that ending it by path
+    // touches no other process.
+    const std::string program = m_sRoot + "/product/app.exe";
+    std::filesystem::create_directories(m_sRoot + "/product");
+    std::filesystem::copy_file("/bin/sleep", program);
+    std::filesystem::permissions(program, std::filesystem::perms::owner_exec,
+                                 std::filesystem::perm_options::add);
+    WriteInfo("NewSetup", "ShutDownMethod", "Using Terminate Process");
+    plat::ProcessHandle process;
+    ASSERT_TRUE(StartProgram("\"" + program + "\" 30", plat::SHOW_HIDE, process));
+    for (int i = 0; i < 100 && !IsProcessRunning(program); ++i)
+        YieldX(20);
+    ASSERT_TRUE(IsProcessRunning(program));
+
+    AgentHost host = rec.Host();
+    host.isRunning = nullptr; // the real services
+    host.shutDown = nullptr;
+    bool runningAtInstall = true;
+    host.install = [&](const InstallRequest&) {
+        runningAtInstall = IsProcessRunning(program);
+        return true;
+    };
+    UpdateAgent agent(Config(), control, host);
+    Probe(agent);
+    EXPECT_FALSE(runningAtInstall);
+    EXPECT_TRUE(WaitProgram(process, 5000));
+    plat::close_process(process);
+    // It had to be ended, so it is started again.
+    ASSERT_FALSE(rec.starts.empty());
+    EXPECT_EQ(rec.starts[0].first, "\"" + program + "\"");
+}
+
 // https with a certificate made for this run and trusted through
 // STUB_CA_FILE; libcurl verifies it like any other.
 class AgentCycleTls : public AgentCycle {
