@@ -8,6 +8,7 @@
 #include "HttpDownload.h"
 #include "Sha256.h"
 #include "TGFileInfo.h"
+#include "dialogs/Inform.h"
 #include "dialogs/MsgBox.h"
 #include "platform/fileio.h"
 #include "platform/system.h"
@@ -92,22 +93,22 @@ bool CopyStreamed(const std::string& from, const std::string& to) {
 }
 
 std::string TextDefault(const std::string& key) {
-    if (key == "s3")
-        return "File Download Aborted!";
-    if (key == "s4")
-        return "File not Found!";
-    if (key == "s5")
-        return "Unable to Download File!";
-    if (key == "s31")
-        return "Downloading INFO File...";
-    if (key == "s32")
-        return "Downloading UPDATE File...";
-    if (key == "s33")
-        return "Downloading INFORM File...";
-    if (key == "s34")
-        return "New Version";
-    if (key == "s35")
-        return "Download";
+    static const struct {
+        const char* key;
+        const char* text;
+    } kDefaults[] = {
+        {"s3", "File Download Aborted!"},
+        {"s4", "File not Found!"},
+        {"s5", "Unable to Download File!"},
+        {"s31", "Downloading INFO File..."},
+        {"s32", "Downloading UPDATE File..."},
+        {"s33", "Downloading INFORM File..."},
+        {"s34", "New Version"},
+        {"s35", "Download"},
+    };
+    for (const auto& d : kDefaults)
+        if (key == d.key)
+            return d.text;
     return "";
 }
 
@@ -240,6 +241,7 @@ bool ParseInformText(const std::string& content, std::string& scrambledToken, st
 UpdateAgent::UpdateAgent(AgentConfig config, AgentControl& control, AgentHost host)
     : m_config(std::move(config)), m_control(control), m_host(std::move(host)) {
     BindDefaults();
+    CheckTestMode(true);
 }
 
 void UpdateAgent::BindDefaults() {
@@ -276,7 +278,10 @@ void UpdateAgent::BindDefaults() {
                                 Orig("MsgBox", "BtnText"), charset());
         };
     if (!h.inform)
-        h.inform = [](const InformRequest&) { return false; };
+        h.inform = [](const InformRequest& r) {
+            return ShowInform(0, r.caption, r.button, r.text, r.link, r.width, r.height, false,
+                              r.fontName, r.fontSize, r.charset);
+        };
     if (!h.download)
         h.download = [](const std::string& url, const std::string& target, std::string& error,
                         std::string& content) {
