@@ -238,6 +238,16 @@ bool ParseInformText(const std::string& content, std::string& scrambledToken, st
 
 // ---- The agent --------------------------------------------------------------
 
+AgentConfig AgentConfigOf(const container::TGFileInfo& own, const std::string& folder) {
+    AgentConfig c;
+    c.folder = folder;
+    c.infoUrl = own.HeaderItem(0);
+    c.infoName = own.HeaderItem(1);
+    c.agentName = own.HeaderItem(2);
+    c.packageToken = own.PackageToken();
+    return c;
+}
+
 UpdateAgent::UpdateAgent(AgentConfig config, AgentControl& control, AgentHost host)
     : m_config(std::move(config)), m_control(control), m_host(std::move(host)) {
     BindDefaults();
@@ -317,6 +327,8 @@ void UpdateAgent::BindDefaults() {
         h.postQuit = [] {};
     if (!h.endAgent)
         h.endAgent = [] {};
+    if (!h.overrides)
+        h.overrides = [this] { return m_config.overrides; };
 }
 
 std::string UpdateAgent::InfoPath() const {
@@ -353,7 +365,7 @@ void UpdateAgent::WriteTime(const std::string& key, std::int64_t seconds) {
 }
 
 bool UpdateAgent::Override(int n, const std::string& infoKey) const {
-    return OverrideOn(m_config.overrides[static_cast<std::size_t>(n - 1)],
+    return OverrideOn(m_host.overrides()[static_cast<std::size_t>(n - 1)],
                       infoKey.empty() ? "" : Info("NewSetup", infoKey));
 }
 
@@ -857,7 +869,7 @@ void UpdateAgent::ReStartAutoUpdateExe() {
     if (m_control.shutdownRequest <= 0) {
         std::string command =
             "\"" + JoinLocal(m_config.folder, LocalFileName(m_config.agentName)) +
-            "\" /_ZZ=99 /WAIT=10 /TRANSIENT=" + OverrideListText(m_config.overrides);
+            "\" /_ZZ=99 /WAIT=10 /TRANSIENT=" + OverrideListText(m_host.overrides());
         Log(".. WinExec - " + command);
         m_host.start(command, false);
         m_host.wait(1000);

@@ -15,6 +15,10 @@
 #include <functional>
 #include <string>
 
+namespace container {
+class TGFileInfo;
+}
+
 namespace au {
 
 // Download kinds.
@@ -112,6 +116,10 @@ struct AgentConfig {
     std::array<std::uint8_t, 8> overrides{{255, 255, 255, 255, 255, 255, 255, 255}};
 };
 
+// The configuration of the agent whose program file lies in folder and
+// carries the package own.
+AgentConfig AgentConfigOf(const container::TGFileInfo& own, const std::string& folder);
+
 struct InformRequest {
     std::string caption, button, text, link;
     int width = 360, height = 360;
@@ -162,6 +170,9 @@ struct AgentHost {
         expand;
     std::function<void()> postQuit;
     std::function<void()> endAgent; // destroy the start-up window
+    // The eight overrides as they stand now (agent commands change them);
+    // defaults to AgentConfig::overrides.
+    std::function<std::array<std::uint8_t, 8>()> overrides;
 };
 
 class UpdateAgent {

@@ -14,6 +14,7 @@
 #include "LoopbackServer.h"
 #include "PackageWriter.h"
 #include "Sha256.h"
+#include "TGFileInfo.h"
 #include "platform/fileio.h"
 #include "platform/settings.h"
 #include "platform/system.h"
@@ -248,7 +249,13 @@ public:
 
 TEST_F(AgentCycle, FullUpdateInstallsRestartsTheProductAndTheAgent) {
     rec.running = true;
-    UpdateAgent agent(Config(), control, rec.Host());
+    // The agent's own package names the INFO file, the agent and the token.
+    AgentConfig config = AgentConfigOf(container::TGFileInfo(UpdateOnServer()), m_sAgent);
+    EXPECT_EQ(config.infoUrl, m_sBaseUrl);
+    EXPECT_EQ(config.infoName, "product.ini");
+    EXPECT_EQ(config.agentName, "agent.exe");
+    EXPECT_EQ(config.packageToken, kToken);
+    UpdateAgent agent(config, control, rec.Host());
     const std::int64_t before = NowSeconds();
     Probe(agent);
 
@@ -498,6 +505,21 @@ TEST_F(AgentCycle, ScheduleFollowsIntervalRequestsAndForegroundCycles) {
     control.exitMode = 2;
     agent.Tick();
     EXPECT_EQ(infoFetches, 3);
+
+    // Override 1 (as agent commands leave it) asks before every probe.
+    AgentHost asking = rec.Host();
+    asking.download = host.download;
+    asking.overrides = [] {
+        return std::array<std::uint8_t, 8>{{1, 255, 255, 255, 255, 255, 255, 255}};
+    };
+    UpdateAgent askingAgent(Config(), control, asking);
+    rec.boxes.clear();
+    control.updateRequest = true;
+    askingAgent.Tick();
+    EXPECT_EQ(infoFetches, 3);
+    ASSERT_EQ(rec.boxes.size(), 1u);
+    EXPECT_EQ(rec.boxes[0].rfind("confirm: ", 0), 0u);
+    rec.confirmAnswer = true;
 
     // A shutdown request of 3 quits on the fourth tick.
     control = AgentControl();
