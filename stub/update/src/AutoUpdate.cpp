@@ -327,6 +327,8 @@ void UpdateAgent::BindDefaults() {
         h.postQuit = [] {};
     if (!h.endAgent)
         h.endAgent = [] {};
+    if (!h.phase)
+        h.phase = [](int) {};
     if (!h.overrides)
         h.overrides = [this] { return m_config.overrides; };
 }
@@ -381,6 +383,11 @@ void UpdateAgent::Trace(const std::string& line) {
     m_host.trace(line);
 }
 
+void UpdateAgent::SetPhase(int phase) {
+    m_control.phase = phase;
+    m_host.phase(phase);
+}
+
 void UpdateAgent::Log(const std::string& line) {
     m_host.log(line);
 }
@@ -428,7 +435,7 @@ void UpdateAgent::Tick() {
         SetMsgBoxFont(Orig("MsgBox", "FontName", "Tahoma"),
                       static_cast<int>(ParseInt64(Orig("MsgBox", "FontSize"), 8)),
                       static_cast<int>(ParseInt64(Orig("MsgBox", "CharSet"), 0)));
-        m_control.phase = 0;
+        SetPhase(0);
         if (m_control.exitMode == 2)
             m_control.exitMode = 1;
         if (m_control.exitMode == 1)
@@ -454,7 +461,7 @@ void UpdateAgent::Tick() {
                 m_control.exitMode = 0;
         }
     }
-    m_control.phase = 0;
+    SetPhase(0);
     m_control.busy = false;
 }
 
@@ -468,7 +475,7 @@ void UpdateAgent::JustDownloadInfoFile() {
 void UpdateAgent::PerformShot() {
     Trace(" Fire  " + DayTimeStamp(" "));
     CheckTestMode(true);
-    m_control.phase = 1;
+    SetPhase(1);
     std::string errorText;
     m_host.report(40, 1);
     bool ok = DownloadFileAU(m_config.infoUrl, InfoPath(), KIND_INFO, errorText);
@@ -714,7 +721,7 @@ bool UpdateAgent::PerformAutoInform() {
     bool ok = false;
     if (!url.empty() && !name.empty()) {
         Trace(" ==== PerformAutoInform-2 ====");
-        m_control.phase = 2;
+        SetPhase(2);
         m_host.report(41, 1);
         std::string error;
         ok = DownloadFileAU(url, name, KIND_INFORM, error);
@@ -777,7 +784,7 @@ bool UpdateAgent::PerformAutoUpdate() {
         bool ok = false;
         if (go) {
             Trace(" ==== PerformAutoUpdate-6 ====");
-            m_control.phase = 2;
+            SetPhase(2);
             m_host.report(41, 1);
             std::string error;
             ok = DownloadFileAU(url, updateName, KIND_UPDATE, error);
@@ -824,7 +831,7 @@ bool UpdateAgent::PerformAutoUpdate() {
 
             const bool restart =
                 Override(6, "RestartProcess") && wasRunning && !m_host.isRunning(program);
-            m_control.phase = 3;
+            SetPhase(3);
             m_host.report(42, 1);
             Trace(" ==== PerformAutoUpdate-10 ====");
             InstallRequest request;

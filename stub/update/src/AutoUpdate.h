@@ -173,6 +173,8 @@ struct AgentHost {
     // The eight overrides as they stand now (agent commands change them);
     // defaults to AgentConfig::overrides.
     std::function<std::array<std::uint8_t, 8>()> overrides;
+    // The agent phase changed (agent command 7 answers it meanwhile).
+    std::function<void(int)> phase;
 };
 
 class UpdateAgent {
@@ -216,6 +218,7 @@ private:
     bool TokenCheck(int kind, const std::string& localCopy);
     bool DigestCheck(int kind, const std::string& localCopy);
     void Trace(const std::string& line);
+    void SetPhase(int phase);
     void Log(const std::string& line);
 
     AgentConfig m_config;

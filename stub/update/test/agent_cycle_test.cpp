@@ -555,8 +555,9 @@ TEST_F(AgentCycle, RunningProductIsEndedByItsPathBeforeTheInstall) {
     ASSERT_TRUE(IsProcessRunning(program));
 
     AgentHost host = rec.Host();
-    host.isRunning = nullptr; // the real services
+    host.isRunning = nullptr; // the real services, with the real waits
     host.shutDown = nullptr;
+    host.wait = nullptr;
     bool runningAtInstall = true;
     host.install = [&](const InstallRequest&) {
         runningAtInstall = IsProcessRunning(program);
