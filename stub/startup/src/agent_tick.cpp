@@ -4,6 +4,8 @@
 #include <cstdint>
 
 #include "AutoUpdate.h"
+#include "HttpDownload.h"
+#include "Progress.h"
 #include "TGFileInfo.h"
 #include "platform/messages.h"
 #include "platform/window.h"
@@ -46,8 +48,17 @@ const char* const kTrailing = "/";
 
 } // namespace
 
-void BindUpdateAgent(const container::TGFileInfo& info) {
+namespace {
+
+au::AgentControl& Control() {
     static au::AgentControl control;
+    return control;
+}
+
+} // namespace
+
+void BindUpdateAgent(const container::TGFileInfo& info) {
+    au::AgentControl& control = Control();
     au::AgentHost host;
     host.report = [](int code, int value) {
         ReportToListener(Agent(), StubListenerPort(), static_cast<plat::WParam>(code), value);
@@ -75,9 +86,19 @@ void BindUpdateAgent(const container::TGFileInfo& info) {
         return ExpandPlaceholders(path, kTrailing, false, true);
     };
     host.phase = [](int phase) { Agent().nLastResult = phase; };
+    // The start-up window's bar shows the transfer; in a foreground cycle
+    // the window owns the download's boxes.
+    host.download = [](const std::string& url, const std::string& target, std::string& error,
+                       std::string& content) {
+        static TProgBar reporter(ProgressCallback);
+        reporter.Reset();
+        const plat::WindowHandle owner = Control().exitMode == 1 ? MainWindow().hWnd : 0;
+        return HTTP_DownloadFile_Incremental(owner, url, target, error, &reporter, content);
+    };
     static au::UpdateAgent agent(au::AgentConfigOf(info, ProgramFolder(false)), control, host);
 
     MainWindowCallbacks().onTimer = [] {
+        au::AgentControl& control = Control();
         if (control.busy)
             return;
         AgentState& state = Agent();
