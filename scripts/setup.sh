@@ -21,6 +21,8 @@ packages=(
   dpkg-dev patch
   # test helpers
   python3 iproute2 procps
+  # test certificates of the https tests
+  openssl
 )
 
 if [ "$(id -u)" -ne 0 ]; then

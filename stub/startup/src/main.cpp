@@ -9,6 +9,7 @@
 #include "platform/messages.h"
 #include "platform/system.h"
 #include "startup/agent_settings.h"
+#include "startup/agent_tick.h"
 #include "startup/folders.h"
 #include "startup/mainwindow.h"
 #include "startup/program.h"
@@ -53,12 +54,7 @@ public:
     void CheckTestMode() override {}
     bool RunWindow(const std::string& sClass) override {
         if (m_info.IsAgent()) {
-            // The agent's schedule comes with the update agent; until then a
-            // tick only honours a shutdown request.
-            MainWindowCallbacks().onTimer = [] {
-                if (Agent().nShutdownRequest >= 0)
-                    plat::destroy_window(MainWindow().hWnd);
-            };
+            BindUpdateAgent(m_info);
         } else {
             // The package's work comes with extraction; until then the first
             // tick ends the run.

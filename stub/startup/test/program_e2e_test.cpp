@@ -16,6 +16,9 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include "LoopbackServer.h"
+#endif
 #include "platform/clock.h"
 #include "platform/ipc.h"
 #include "platform/messages.h"
@@ -348,5 +351,59 @@ TEST_F(StubProgram, MessageToAnAgentCopyThatCannotBeMadeIsReported) {
     EXPECT_EQ(RunProcess({tool, "/STOP=1"}), STUB_EXIT_COPY_FAILED);
     EXPECT_NE(ReadAll(Path("X_tool.log")).find("Create X_ File failed"), std::string::npos);
 }
+
+#ifndef _WIN32
+TEST_F(StubProgram, AgentCopyProbesDownloadsAndChecksAnUpdate) {
+    LoopbackServer server;
+    ASSERT_GT(server.Port(), 0);
+    fs::create_directory(Path("server"));
+    const std::string base = server.Url("/file" + Path("server"));
+    const std::vector<std::string> common = {"--update-url", base,   "--info-file", "tool.ini",
+                                             "--agent-file", "tool", "--token",     "fam-1"};
+    std::vector<std::string> agentOptions = {"--agent", "--run-log"};
+    agentOptions.insert(agentOptions.end(), common.begin(), common.end());
+    const std::string tool = Package("tool", agentOptions);
+    const std::string update = Package("server/update", common);
+
+    std::ofstream(Path("server/tool.ini"))
+        << "[NewSetup]\nDownloadURL_UPDATE=" << base
+        << "\nNameOfUpdateFile=update\nSizeOfUpdateFile=" << fs::file_size(update)
+        << "\nVersionNew=5\nStamp=7\nShutDownMethod=Don't Shut Down\n";
+    std::ofstream(Path("tool.original"))
+        << "[OriginalSetup]\nProbeSecondsInterval=0\nVersionOriginal=4\nStamp=6\n";
+
+    plat::WindowSpec spec;
+    spec.className = "stub-program-test-listener";
+    spec.proc = ListenerProc;
+    const plat::WindowHandle listener = plat::create_window(spec);
+    ASSERT_NE(listener, 0u);
+    const std::string wmMsg =
+        "/WM_MSG=" + std::to_string(listener) + ":" + std::to_string(kReportMsg);
+    // "/DELAY=0" gives the copy "/SleepX=0": it probes on its first tick.
+    EXPECT_EQ(RunProcess({tool, wmMsg, "/DELAY=0"}), 0);
+    auto reported = [&](plat::WParam code, plat::LParam value) {
+        for (const Report& r : g_reports)
+            if (r.code == code && r.value == value)
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(Await([&] { return reported(42, 2); }, 20000)) << "no install step";
+    for (plat::WParam code : {40u, 41u, 42u})
+        EXPECT_TRUE(reported(code, 1) && reported(code, 2)) << code;
+
+    EXPECT_EQ(RunProcess({tool, "/STOP=0"}), 0);
+    EXPECT_TRUE(Await([&] { return plat::find_window(".AutoUpdate.X_tool") == 0; }));
+    plat::destroy_window(listener);
+
+    const std::string log = ReadAll(Path("X_tool.log"));
+    EXPECT_NE(log.find("GetOkToPerformAU = 6 - OK"), std::string::npos) << log;
+    EXPECT_NE(log.find("Download START: " + base + "/update"), std::string::npos) << log;
+    // The probe time is recorded with its readable copy; the downloaded
+    // package is gone after the install step.
+    const std::string original = ReadAll(Path("tool.original"));
+    EXPECT_NE(original.find("__ProbeSecondsLast="), std::string::npos) << original;
+    EXPECT_FALSE(fs::exists(Path("update")));
+}
+#endif
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #ifndef _WIN32
 #include <csignal>
@@ -17,8 +18,10 @@
 
 class LoopbackServer {
 public:
-    LoopbackServer() {
+    // args: further arguments of the server (natively only), e.g. "--tls".
+    explicit LoopbackServer(std::vector<std::string> args = {}) {
 #ifdef _WIN32
+        (void)args;
         const char* file = std::getenv("STUB_TEST_HTTP_PORT_FILE");
         if (file && *file) {
             std::ifstream in(std::string("Z:") + file);
@@ -41,7 +44,12 @@ public:
             close(toServer[1]);
             close(fromServer[0]);
             close(fromServer[1]);
-            execlp("python3", "python3", STUB_TEST_HTTP_SERVER, static_cast<char*>(nullptr));
+            std::vector<char*> argv{const_cast<char*>("python3"),
+                                    const_cast<char*>(STUB_TEST_HTTP_SERVER)};
+            for (std::string& a : args)
+                argv.push_back(&a[0]);
+            argv.push_back(nullptr);
+            execvp("python3", argv.data());
             _exit(127);
         }
         close(toServer[0]);
@@ -54,6 +62,8 @@ public:
         while (line.size() < 64 && read(fromServer[0], &c, 1) == 1 && c != '\n')
             line += c;
         close(fromServer[0]);
+        if (!args.empty() && args[0] == "--tls")
+            m_sScheme = "https";
         if (line.rfind("PORT ", 0) == 0)
             m_nPort = std::atoi(line.c_str() + 5);
 #endif
@@ -77,11 +87,12 @@ public:
         return m_nPort;
     }
     std::string Url(const std::string& path) const {
-        return "http://127.0.0.1:" + std::to_string(m_nPort) + path;
+        return m_sScheme + "://127.0.0.1:" + std::to_string(m_nPort) + path;
     }
 
 private:
     int m_nPort = 0;
+    std::string m_sScheme = "http";
 #ifndef _WIN32
     pid_t m_Pid = -1;
     int m_nInput = -1;

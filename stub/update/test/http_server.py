@@ -4,6 +4,7 @@
   http_server.py              print "PORT n", serve until standard input ends
   http_server.py --daemon DIR serve in the background; DIR/port and DIR/pid
   http_server.py --stop DIR   end the background server of DIR
+  http_server.py --tls CERT KEY   as the first form, but speaking https
 
 Paths (the last path item may be any file name):
   /bytes/N[/name]     N bytes (byte i is i % 251), Content-Length, Last-Modified
@@ -11,14 +12,17 @@ Paths (the last path item may be any file name):
   /short/N            announces 2*N bytes, sends N, then the connection closes
   /redirect/N         302 to /bytes/N
   /status/CODE        that status with a small HTML body
+  /file/PATH          the file at the absolute path /PATH (404 when missing)
   /log, /clear        the "agent path" line of every request so far; forget them
   anything else       404 with an HTML error page
 """
 import http.server
 import os
 import signal
+import ssl
 import sys
 import threading
+import urllib.parse
 
 LAST_MODIFIED = "Wed, 21 Oct 2015 07:28:00 GMT"
 PAGE_404 = (b"<html><head><title>404 Not Found</title></head>"
@@ -88,6 +92,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send(302, b"", headers=[("Location", "/bytes/%d" % count(arg))])
         elif kind == "status":
             self.send(count(arg), b"<p>status</p>")
+        elif kind == "file":
+            path = urllib.parse.unquote("/" + "/".join(items[1:]))
+            try:
+                with open(path, "rb") as f:
+                    data = f.read()
+            except OSError:
+                self.send(404, PAGE_404)
+                return
+            self.send(200, data)
         elif kind == "log":
             with log_lock:
                 text = "".join(line + "\n" for line in log_lines)
@@ -133,6 +146,10 @@ def main():
         os.close(ready_w)
         server.serve_forever()
         return
+    if len(sys.argv) == 4 and sys.argv[1] == "--tls":
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(sys.argv[2], sys.argv[3])
+        server.socket = context.wrap_socket(server.socket, server_side=True)
     print("PORT %d" % port, flush=True)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     sys.stdin.read()

@@ -3,6 +3,7 @@
 #include "PackageWriter.h"
 
 #include "LanguageTable.h"
+#include "Sha256.h"
 #include "TGFileInfo.h"
 
 #include <cstdio>
@@ -288,9 +289,15 @@ int Info(int argc, char** argv) {
     // The reader moves its copy of this field past the text records.
     std::uint32_t imageSize = container::ReadContainerTrailer(path).U32(container::TR_IMAGE_SIZE);
 
+    // What a publisher enters as SizeOfUpdateFile and Sha256OfUpdateFile.
+    std::string digest;
+    FileSha256(path, digest);
+    const std::uint64_t fileBytes = std::filesystem::file_size(path, ec);
+
     std::ostringstream out;
     if (json) {
-        out << "{\"trailer\":{\"format\":" << info.FormatByte()
+        out << "{\"file_bytes\":" << fileBytes << ",\"sha256\":" << Json(digest)
+            << ",\"trailer\":{\"format\":" << info.FormatByte()
             << ",\"text_records\":" << info.TextRecords() << ",\"image_offset\":" << imageSize
             << ",\"file_count\":" << info.FileCount()
             << ",\"magic_ok\":" << (info.MagicOk() ? "true" : "false")
@@ -327,6 +334,8 @@ int Info(int argc, char** argv) {
         auto yes = [](bool b) { return b ? "yes" : "no"; };
         std::string token;
         out << "package         " << path << "\n"
+            << "file size       " << fileBytes << " bytes\n"
+            << "sha256          " << digest << "\n"
             << "format          " << info.FormatByte() << "\n"
             << "text records    " << info.TextRecords() << "\n"
             << "image size      " << imageSize << "\n"

@@ -1,8 +1,10 @@
 // The stubpack command line: build a package, read it back with info --json.
 #include "../../../stub/container/test/TestFiles.h"
+#include "Sha256.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace {
@@ -53,10 +55,19 @@ TEST(Stubpack, BuildThenInfoJson) {
         EXPECT_NE(info.out.find(part), std::string::npos) << part << "\n" << info.out;
     // The stamp is the file's modification time: not 0.
     EXPECT_EQ(info.out.find("\"stamp\":0,"), std::string::npos) << info.out;
+    // Size and digest of the whole file, for the update information file.
+    std::string digest;
+    ASSERT_TRUE(FileSha256(folder / "pkg.exe", digest));
+    EXPECT_NE(info.out.find("\"file_bytes\":" +
+                            std::to_string(std::filesystem::file_size(folder / "pkg.exe")) +
+                            ",\"sha256\":\"" + digest + "\""),
+              std::string::npos)
+        << info.out;
 
     CliResult text = Stubpack(folder, "info " + Q(folder / "pkg.exe"));
     EXPECT_EQ(text.code, 0);
     EXPECT_NE(text.out.find("main program, parameters: /S /V2"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("sha256          " + digest + "\n"), std::string::npos) << text.out;
 }
 
 TEST(Stubpack, LauncherAndItsRealPackageShareTheToken) {
