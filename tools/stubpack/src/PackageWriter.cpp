@@ -1,6 +1,7 @@
 #include "PackageWriter.h"
 
 #include "ContainerFormat.h"
+#include "ExtractPackage.h"
 
 #include <algorithm>
 #include <array>
@@ -462,8 +463,10 @@ std::uint32_t FileDosStamp(const std::string& sPath) {
     if (ec)
         return 0;
     auto now = std::chrono::system_clock::now();
-    auto when = std::chrono::time_point_cast<std::chrono::system_clock::duration>(
-        written - fs::file_time_type::clock::now() + now);
+    // Rounded: the two clocks are read at slightly different instants, and a
+    // truncated 12:00:30 would come out as 12:00:28.
+    auto when =
+        std::chrono::round<std::chrono::seconds>(written - fs::file_time_type::clock::now() + now);
     std::time_t t = std::chrono::system_clock::to_time_t(when);
     const std::tm* local = std::localtime(&t);
     if (!local)
@@ -473,23 +476,8 @@ std::uint32_t FileDosStamp(const std::string& sPath) {
 }
 
 bool IsPlainFileName(const std::string& sName) {
-    if (sName.empty() || sName.size() > 255 || sName == "." || sName == "..")
-        return false;
-    for (unsigned char c : sName)
-        if (c < 0x20 || std::string("\\/:*?\"<>|").find(static_cast<char>(c)) != std::string::npos)
-            return false;
-    // Windows drops trailing dots and blanks, so the name would change.
-    if (sName.back() == '.' || sName.back() == ' ')
-        return false;
-    // Device names stay devices whatever extension follows them.
-    std::string stem = sName.substr(0, sName.find('.'));
-    std::transform(stem.begin(), stem.end(), stem.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL")
-        return false;
-    return !(stem.size() == 4 &&
-             (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) && stem[3] >= '1' &&
-             stem[3] <= '9');
+    // The installer refuses what it cannot write; the builder refuses the same.
+    return container::IsPlainFileName(sName);
 }
 
 bool ReadLanguageFile(const std::string& sPath, PackLanguage& language, std::string& sError) {
