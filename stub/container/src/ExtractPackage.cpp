@@ -440,8 +440,9 @@ bool WriteAgentCopyFromPackage(const std::string& sPackage, std::uint64_t nImage
                                const std::string& sTarget) {
     ContainerTrailer trailer = ReadContainerTrailer(sPackage);
     std::string data;
-    if (!trailer.MagicOk() || nImageAndTexts == 0 || !ReadBytes(sPackage, nImageAndTexts, data) ||
-        data.size() != nImageAndTexts)
+    // Text-record lengths come from the file: they must lie inside it.
+    if (!trailer.MagicOk() || nImageAndTexts == 0 || nImageAndTexts > trailer.nFileSize ||
+        !ReadBytes(sPackage, nImageAndTexts, data) || data.size() != nImageAndTexts)
         return false;
     // The copy ends with its own trailer: no end pointer, no signature.
     if (trailer.bPeImage && data.size() >= END_POINTER_LOW + 4) {
