@@ -29,12 +29,15 @@ cleanup() {
 }
 trap cleanup EXIT
 
-seconds() { local s e; s=$(date +%s.%N); "$@"; e=$(date +%s.%N); awk -v s="$s" -v e="$e" 'BEGIN { print e - s }'; }
+seconds() { local s e; s=$(date +%s.%N); "$@" >/dev/null; e=$(date +%s.%N); awk -v s="$s" -v e="$e" 'BEGIN { print e - s }'; }
+
+# 768 MiB of numbered lines (seq ends by SIGPIPE once head has enough).
+text_bytes() { (seq 1 200000000 || true) | head -c $((768 * 1048576)); }
 
 bench_extract() {
   local src=$work/src
   mkdir "$src"
-  seq 1 200000000 | head -c $((768 * 1048576)) >"$src/text.log"
+  text_bytes >"$src/text.log"
   for i in 1 2 3 4; do head -c $((64 * 1048576)) /dev/urandom >"$src/random$i.bin"; done
   printf 'MZ%0254dPE%01024d' 0 0 >"$src/image.exe"
   printf '#!/bin/sh\nexit 0\n' >"$src/setup.sh"
@@ -44,7 +47,7 @@ bench_extract() {
   # One block holds the whole text file; the random files take a block each.
   local build gz
   build=$(seconds "$stubpack" build --stub "$src/image.exe" -o "$work/Package.exe" \
-    --main "$src/setup.sh" "${files[@]}" --block-size 1024m >/dev/null)
+    --main "$src/setup.sh" "${files[@]}" --block-size 1024m)
   gz=$(seconds sh -c "cat '$src/setup.sh' '$src'/text.log '$src'/random*.bin | gzip -6 >'$work/same.gz'")
   local pkg_mib
   pkg_mib=$(( $(stat -c %s "$work/Package.exe") / 1048576 ))
@@ -67,7 +70,7 @@ bench_extract() {
     r=$(echo "$out" | sed -n 's/^maxrss \([0-9]*\)$/\1/p')
     [ "$r" -gt "$rss" ] && rss=$r
   done
-  cmp -s "$work/out/text.log" <(seq 1 200000000 | head -c $((768 * 1048576))) ||
+  cmp -s "$work/out/text.log" <(text_bytes) ||
     { echo "bench-stub.sh: extracted text differs" >&2; exit 1; }
   rm -rf "$work/out" "$work/gunzipped" "$work/same.gz"
   awk -v g="$best_gz" -v s="$best_stub" -v rss="$rss" -v p="$pkg_mib" 'BEGIN {
