@@ -233,7 +233,7 @@ bool Extraction::Block(BlockReader& reader, std::int32_t nLength) {
             m_r.sEntry = head.sEntry;
         if (!PathExists(path))
             m_sv.Progress(1, 0, 0, 1);
-        written = out.Open(path, true);
+        written = out.Open(path, true, head.bMain);
         if (!written)
             systemText = SystemErrorText();
         return true;
@@ -427,7 +427,7 @@ bool ReadBytes(const std::string& sPath, std::uint64_t nCount, std::string& data
 
 bool WriteCopy(const std::string& sTarget, const std::string& data, const std::string& sTimeOf) {
     OutputFile out;
-    bool ok = out.Open(sTarget, false) && out.Write(data.data(), data.size());
+    bool ok = out.Open(sTarget, false, true) && out.Write(data.data(), data.size());
     ok = out.Close() && ok;
     if (ok)
         CopyModificationTime(sTimeOf, sTarget);

@@ -23,8 +23,9 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // bAppend keeps what the file holds, else it is emptied.
-    bool Open(const std::string& sPath, bool bAppend);
+    // bAppend keeps what the file holds, else it is emptied. A new file is
+    // created executable with bProgram (POSIX; Windows needs no mark).
+    bool Open(const std::string& sPath, bool bAppend, bool bProgram = false);
     bool Write(const void* pData, std::size_t n);
     // False when buffered bytes could not be written.
     bool Close();

@@ -12,6 +12,8 @@ Paths (the last path item may be any file name):
   /redirect/N         302 to /bytes/N
   /status/CODE        that status with a small HTML body
   /log, /clear        the "agent path" line of every request so far; forget them
+  /file/PATH          the file at the absolute PATH of this machine (packages the
+                      tests build), Content-Length, Last-Modified; 404 when absent
   anything else       404 with an HTML error page
 """
 import http.server
@@ -88,6 +90,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send(302, b"", headers=[("Location", "/bytes/%d" % count(arg))])
         elif kind == "status":
             self.send(count(arg), b"<p>status</p>")
+        elif kind == "file":
+            path = "/" + "/".join(items[1:])
+            try:
+                with open(path, "rb") as f:
+                    data = f.read()
+            except OSError:
+                self.send(404, PAGE_404)
+                return
+            self.send(200, data, headers=[("Last-Modified", LAST_MODIFIED)])
         elif kind == "log":
             with log_lock:
                 text = "".join(line + "\n" for line in log_lines)

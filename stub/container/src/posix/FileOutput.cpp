@@ -27,10 +27,10 @@ bool PathExists(const std::string& sPath) {
     return lstat(sPath.c_str(), &st) == 0;
 }
 
-bool OutputFile::Open(const std::string& sPath, bool bAppend) {
+bool OutputFile::Open(const std::string& sPath, bool bAppend, bool bProgram) {
     Close();
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (bAppend ? O_APPEND : O_TRUNC);
-    m_nHandle = open(sPath.c_str(), flags, 0644);
+    m_nHandle = open(sPath.c_str(), flags, bProgram ? 0755 : 0644);
     return m_nHandle != -1;
 }
 

@@ -22,7 +22,7 @@ bool PathExists(const std::string& sPath) {
     return GetFileAttributesA(sPath.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool OutputFile::Open(const std::string& sPath, bool bAppend) {
+bool OutputFile::Open(const std::string& sPath, bool bAppend, bool) {
     Close();
     HANDLE h = CreateFileA(sPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                            bAppend ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
