@@ -5,6 +5,7 @@
 #include "PackageWriter.h"
 #include "PlatformRun.h"
 #include "TestFiles.h"
+#include "platform/settings.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -48,7 +49,10 @@ protected:
         WriteFile(path, lines);
         setenv("STUB_ANSWERS", path.c_str(), 1);
     }
-    ~RunE2E() override { unsetenv("STUB_ANSWERS"); }
+    ~RunE2E() override {
+        unsetenv("STUB_ANSWERS");
+        unsetenv("STUB_REGISTRY");
+    }
 
     stubpack::BuildRequest Request() {
         stubpack::BuildRequest request;
@@ -120,6 +124,33 @@ TEST_F(RunE2E, SpannedPackageFromItsFirstDiskLosesTheSpanSwitches) {
     EXPECT_EQ(record.find("Span"), std::string::npos) << record;
     EXPECT_NE(record.find("/lang=en\n/S\n/TH_ID=_4242\n/OriginExe="), std::string::npos) << record;
     EXPECT_NE(record.find("big.bin"), std::string::npos);
+}
+
+TEST_F(RunE2E, ForcePromptAsksForTheSecondDiskEvenWhenItIsThere) {
+    setenv("STUB_REGISTRY", (m_Dir / "registry.ini").c_str(), 1);
+    plat::RegValue one;
+    one.type = plat::REG_TYPE_SZ;
+    one.data = "1";
+    ASSERT_TRUE(plat::registry_write(plat::REG_ROOT_CURRENT_USER,
+                                     "Software\\Vendrel\\Harbix\\SpanDisk", "ForcePrompt", one));
+    stubpack::BuildRequest request = Request();
+    WriteFile(m_Dir / "big.bin", RandomBytes(40000, 6));
+    stubpack::PackFile big;
+    big.sSource = m_Dir / "big.bin";
+    big.sName = "big.bin";
+    request.files.push_back(big);
+    request.nPieceSize = 30000;
+    request.nBlockSize = 8192;
+    std::vector<std::string> pieces = Build(request, m_Dir / "Product.exe");
+    ASSERT_EQ(pieces.size(), 2u);
+
+    Answers("O\n"); // OK: the disk is there
+    EXPECT_EQ(Start(pieces[0]).nExitCode, 7);
+    fs::remove(m_Dir / "record.txt");
+    Answers("C\n");
+    EXPECT_EQ(Start(pieces[0]).nExitCode, PKG_EXIT_DISK_CANCELLED);
+    EXPECT_FALSE(fs::exists(m_Dir / "record.txt"));
+    EXPECT_FALSE(fs::exists(m_Facts.sFolder));
 }
 
 TEST_F(RunE2E, RefusedPackagesStartNothingAndLeaveNothing) {
