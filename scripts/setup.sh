@@ -15,6 +15,8 @@ packages=(
   g++-multilib libxml2-dev:i386
   # Windows cross build and its test run
   g++-mingw-w64-x86-64-win32 libz-mingw-w64-dev wine xvfb xdotool
+  # screenshots of Stub's window for the documentation (xwd, xwdtopnm, pnmtopng)
+  x11-apps netpbm
   # test helpers
   python3 iproute2 procps
 )

@@ -9,6 +9,8 @@
 //   stub-peer echo OUT ERR [CODE]    writes OUT to stdout, ERR to stderr
 //   stub-peer sleep MS               sleeps MS milliseconds (at most 60 s)
 //   stub-peer chatter                writes a line, then sleeps up to 60 s
+//   stub-peer prompt                 asks "name?", answers "hello " + the line
+//                                    read from standard input
 //   stub-peer delete-myself [folder] the program file (and its folder) go
 //                                    once it has ended
 #include <cstdio>
@@ -74,6 +76,16 @@ int main(int argc, char** argv) {
     }
     if (mode == "delete-myself")
         return DeleteMySelf(argc > 2 && std::string(argv[2]) == "folder") ? 0 : 1;
+    if (mode == "prompt") {
+        std::fputs("name?\n", stdout);
+        std::fflush(stdout);
+        char line[256] = {};
+        if (!std::fgets(line, sizeof line, stdin))
+            return 4;
+        line[std::strcspn(line, "\r\n")] = '\0';
+        std::printf("hello %s\n", line);
+        return 0;
+    }
     if (mode == "chatter") {
         std::fputs("tick\n", stdout);
         std::fflush(stdout);
@@ -86,7 +98,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     std::fputs("usage: stub-peer window CLASS [TITLE] | exit CODE | echo OUT ERR [CODE] | "
-               "sleep MS | chatter | delete-myself [folder]\n",
+               "sleep MS | chatter | prompt | delete-myself [folder]\n",
                stderr);
     return 2;
 }

@@ -150,6 +150,10 @@ std::string ExtractionFolder() {
     return ProcessFolders().Extraction();
 }
 
+void RemoveExtractionFolder() {
+    ProcessFolders().RemoveExtraction();
+}
+
 bool AlternativeTempDrive() {
     return ProcessFolders().AlternativeTempDrive();
 }

@@ -233,6 +233,8 @@ TEST_F(FilesTest, SpecialFoldersAndNames) {
     EXPECT_FALSE(LoggedUserName().empty());
     EXPECT_FALSE(ComputerName().empty());
     EXPECT_FALSE(RegisteredOwner().empty()); // the user's name at least
+    EXPECT_FALSE(EjectCD(TempFolder(true))); // no CD drive there
+    EXPECT_FALSE(EjectCD(""));
 }
 
 class DeleteMySelfTest : public stubtest::PeerCopyTest {};

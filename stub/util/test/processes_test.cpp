@@ -170,6 +170,22 @@ TEST_F(RunningPeerTest, RunWithPipesStopsTheChildOnRequest) {
 #endif
 }
 
+void Answer(void* userData, const std::string& text, bool&) {
+    static_cast<Collected*>(userData)->text += text;
+    if (text.find("name?") != std::string::npos)
+        WriteToChildInput("Bob\n");
+}
+
+TEST_F(RunningPeerTest, RunWithPipesFeedsTheChildsInput) {
+    std::string out, err;
+    int code = -1;
+    Collected collected;
+    EXPECT_TRUE(RunWithPipes(m_peer, "prompt", 0, Answer, &collected, 0, err, out, code)) << err;
+    EXPECT_NE(out.find("hello Bob"), std::string::npos) << out;
+    EXPECT_EQ(code, 0);
+    EXPECT_FALSE(WriteToChildInput("late")); // only while the child runs
+}
+
 TEST_F(RunningPeerTest, RunWithPipesReportsStartFailures) {
     std::string out, err;
     int code = -1;

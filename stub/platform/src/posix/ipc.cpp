@@ -220,11 +220,21 @@ void close_endpoint() {
     g_endpointPath.clear();
 }
 
+namespace {
+
+// A datagram socket and the address of process pid's endpoint; -1 when
+// either cannot be had.
+int socket_for(std::uint32_t pid, sockaddr_un& addr) {
+    if (!make_address(endpoint_path(pid), addr))
+        return -1;
+    return socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+}
+
+} // namespace
+
 bool send_datagram(std::uint32_t pid, const Datagram& d) {
     sockaddr_un addr;
-    if (!make_address(endpoint_path(pid), addr))
-        return false;
-    const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const int fd = socket_for(pid, addr);
     if (fd < 0)
         return false;
     const ssize_t n =
@@ -237,9 +247,7 @@ bool endpoint_alive(std::uint32_t pid) {
     if (pid == own_pid())
         return g_endpoint >= 0;
     sockaddr_un addr;
-    if (!make_address(endpoint_path(pid), addr))
-        return false;
-    const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const int fd = socket_for(pid, addr);
     if (fd < 0)
         return false;
     // A socket file whose process has ended refuses the connection.

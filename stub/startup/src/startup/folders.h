@@ -69,6 +69,8 @@ std::string ChooseAlternativeRoot(
 // The folders of this process.
 WorkFolders& ProcessFolders();
 std::string ExtractionFolder();
+// Deletes the extraction folder with its contents when this process made it.
+void RemoveExtractionFolder();
 bool AlternativeTempDrive();
 std::string AlternativeFolder();
 void RemoveAlternativeFolder();
