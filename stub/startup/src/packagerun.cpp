@@ -44,7 +44,8 @@ public:
         m_sUpdateLink = CheckforNewUpdateLink();
     }
     void RemoveShortcuts() override {
-        if (RemoveStartUpShortcut() && !m_sStartUpLink.empty() && plat::file_size(m_sStartUpLink) >= 0)
+        if (RemoveStartUpShortcut() && !m_sStartUpLink.empty() &&
+            plat::file_size(m_sStartUpLink) >= 0)
             plat::delete_file(m_sStartUpLink);
         if (RemoveCheckForNewUpdateShortcut() && !m_sUpdateLink.empty() &&
             plat::file_size(m_sUpdateLink) >= 0)
