@@ -7,6 +7,7 @@
 #include "../TestFiles.h"
 #include "PackageWriter.h"
 #include "PlatformRun.h"
+#include "util/services.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -79,7 +80,11 @@ protected:
         m_Facts.pSaveErrors = &m_nSaveErrors;
         SetEnvironmentVariableA(kRecordVariable, (m_Dir / "record.txt").c_str());
     }
-    ~WineRun() override { SetEnvironmentVariableA(kRecordVariable, nullptr); }
+    ~WineRun() override {
+        SetEnvironmentVariableA(kRecordVariable, nullptr);
+        // A spanned run switches the AutoPlay answer on for the process.
+        SetAutoPlayCancel(false);
+    }
 
     stubpack::BuildRequest Request() {
         stubpack::BuildRequest request;
