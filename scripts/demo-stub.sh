@@ -33,7 +33,6 @@ echo "== Linux: build the package"
 "$stubpack" build --stub "$root/build/default/stub/startup/stub" -o "$work/SampleSetup" \
   --main "$root/build/default/tools/stub-sample/stub-sample-app" --name Install --params "/exit=3" \
   --file "$work/readme.txt" --language English="$work/en.txt"
-chmod +x "$work/SampleSetup"
 "$stubpack" info "$work/SampleSetup"
 echo "== Linux: run it (/hide: no questions)"
 run "$work/SampleSetup" /hide /from=demo

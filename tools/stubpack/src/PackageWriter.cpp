@@ -389,6 +389,9 @@ bool Writer::Run(std::vector<std::string>& written, std::string& sError) {
     ok = ok && FinishPiece(false);
     for (std::size_t i = 0; ok && i < m_TempPaths.size(); ++i) {
         std::error_code ec;
+        // A package runs as its program image does (on POSIX: executable).
+        if (i == 0)
+            fs::permissions(m_TempPaths[i], fs::status(m_Request.sImage, ec).permissions(), ec);
         fs::rename(m_TempPaths[i], m_FinalPaths[i], ec);
         if (ec) {
             // Pieces already renamed are complete files of a broken set: remove them.
