@@ -58,7 +58,7 @@ private:
     char m_szArgs[SSH_BUF_SIZE];
     char m_response[SSH_BUF_SIZE];
     char m_command[SSH_BUF_SIZE];
-    pid_t m_iProcessId;
+    proc_handle m_iProcessId;
     int m_nTimeout;
     std::string m_sPassword;
 };
