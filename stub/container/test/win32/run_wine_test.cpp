@@ -1,8 +1,8 @@
 // Whole package runs on Windows (under Wine in CI): real files, the main
 // program started as a process, a download from the loopback server. The
 // main program is this test program itself under the name Setup.exe: it
-// records how it was started and ends with exit code 7. Only runs that
-// raise no box are made here.
+// records how it was started and ends with exit code 7. Boxes a run raises
+// are closed by the test (BoxCloser).
 #include "../../../update/test/LoopbackServer.h"
 #include "../TestFiles.h"
 #include "PackageWriter.h"
@@ -10,6 +10,7 @@
 #include "util/services.h"
 
 #include <algorithm>
+#include <atomic>
 #include <gtest/gtest.h>
 #include <vector>
 #include <windows.h>
@@ -63,6 +64,42 @@ struct Recorder {
         ExitProcess(7);
     }
 } g_Recorder;
+
+// Closes every message box of the process while it lives, as a user who
+// dismisses them would; counts them.
+class BoxCloser {
+public:
+    BoxCloser() { m_hThread = CreateThread(nullptr, 0, &BoxCloser::Loop, this, 0, nullptr); }
+    ~BoxCloser() {
+        m_bStop = true;
+        if (m_hThread) {
+            WaitForSingleObject(m_hThread, INFINITE);
+            CloseHandle(m_hThread);
+        }
+    }
+    int Closed() const { return m_nClosed; }
+
+private:
+    static DWORD WINAPI Loop(void* self) {
+        BoxCloser& closer = *static_cast<BoxCloser*>(self);
+        while (!closer.m_bStop) {
+            HWND box = FindWindowA("HMsgBox", nullptr);
+            if (box) {
+                PostMessageA(box, WM_CLOSE, 0, 0);
+                // That box must be gone before another one counts.
+                for (int i = 0; i < 200 && IsWindow(box); ++i)
+                    Sleep(10);
+                ++closer.m_nClosed;
+            }
+            Sleep(20);
+        }
+        return 0;
+    }
+
+    std::atomic<bool> m_bStop{false};
+    std::atomic<int> m_nClosed{0};
+    HANDLE m_hThread = nullptr;
+};
 
 class TestRunServices : public PlatformRunServices {
 public:
@@ -162,6 +199,45 @@ TEST_F(WineRun, PackagesThatNameNoProgramStartNothingAndLeaveNothing) {
     EXPECT_FALSE(outcome.bStarted);
     EXPECT_FALSE(fs::exists(m_Dir / "record.txt"));
     EXPECT_FALSE(fs::exists(m_Facts.sFolder));
+}
+
+TEST_F(WineRun, RefusedPackagesShowTheirBoxStartNothingAndLeaveNothing) {
+    // A stream name that climbs out of the folder.
+    std::string stream = "|..\\escape.exe|0|" + std::string(1, '\0') + "x";
+    std::string trailer(74, '\0');
+    trailer[0] = 1;
+    trailer[1] = 2;
+    trailer.replace(4, 4, U32(300));
+    trailer.replace(8, 4, U32(1));
+    trailer.replace(12, 4, U32(0x4A3B2C1D));
+    trailer.replace(16, 4, U32(1234));
+    trailer.replace(70, 4, U32(74));
+    WriteFile(m_Dir / "Evil.exe",
+              std::string(300, 'I') + U32(0) + U32(0) +
+                  U32(static_cast<std::uint32_t>(-static_cast<std::int32_t>(stream.size()))) +
+                  stream + trailer);
+    // A small package whose stored check sum is wrong.
+    stubpack::BuildRequest small;
+    small.sImage = m_Dir / "image.exe";
+    small.files = {Request().files.back()};
+    Build(small, m_Dir / "Small.exe");
+    std::string data = ReadFile(m_Dir / "Small.exe");
+    data.replace(data.size() - 74 + 16, 4, U32(5));
+    WriteFile(m_Dir / "Small.exe", data);
+
+    const std::pair<const char*, int> cases[] = {{"Evil.exe", PKG_EXIT_UNSAFE_NAME},
+                                                 {"Small.exe", PKG_EXIT_BAD_CHECKSUM}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
+        BoxCloser closer;
+        RunOutcome outcome = Start(m_Dir / c.first);
+        EXPECT_EQ(outcome.nExitCode, c.second);
+        EXPECT_FALSE(outcome.bStarted);
+        EXPECT_EQ(closer.Closed(), 1);
+        EXPECT_FALSE(fs::exists(m_Dir / "record.txt"));
+        EXPECT_FALSE(fs::exists(m_Dir / "escape.exe"));
+        EXPECT_FALSE(fs::exists(m_Facts.sFolder));
+    }
 }
 
 TEST_F(WineRun, DownloadModeFetchesTheRealPackageFromTheServer) {
