@@ -12,6 +12,7 @@
 #include "startup/agent_tick.h"
 #include "startup/folders.h"
 #include "startup/mainwindow.h"
+#include "startup/packagerun.h"
 #include "startup/program.h"
 #include "startup/runlog.h"
 #include "startup/settings.h"
@@ -56,17 +57,12 @@ public:
         if (m_info.IsAgent()) {
             BindUpdateAgent(m_info);
         } else {
-            // The package's work comes with extraction; until then the first
-            // tick ends the run.
-            MainWindowCallbacks().onTimer = [] {
-                plat::kill_timer(MainWindow().hWnd, kTimerId);
-                plat::post_quit_message(0);
-            };
+            InstallPackageRun(m_info);
         }
         return RunMainWindow(sClass, m_info.LanguageString("s0", "Harbix Installation Suite"),
                              m_info.Charset(), m_info.FontName(), m_info.FontSize());
     }
-    int PackageExitCode() override { return 0; }
+    int PackageExitCode() override { return PackageRunExitCode(); }
     void SetOverrides(const std::string& sList) override { SetOverridesFromText(sList); }
 
 private:

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "ExtractPackage.h"
 #ifndef _WIN32
 #include "LoopbackServer.h"
 #endif
@@ -211,7 +212,9 @@ TEST_F(StubProgram, PackageRunEndsAfterItsFirstTick) {
     std::string lines;
     {
         const DiagnosticCapture capture(Path("err.txt"));
-        EXPECT_EQ(RunProcess({setup, "/hide"}, capture.Target()), 0);
+        // A package without files names no main program: nothing is started.
+        EXPECT_EQ(RunProcess({setup, "/hide"}, capture.Target()),
+                  container::PKG_EXIT_NO_MAIN_PROGRAM);
         lines = capture.Text();
     }
     EXPECT_NE(lines.find(" ==== STUB START ====> "), std::string::npos) << lines;

@@ -12,8 +12,9 @@ Paths (the last path item may be any file name):
   /short/N            announces 2*N bytes, sends N, then the connection closes
   /redirect/N         302 to /bytes/N
   /status/CODE        that status with a small HTML body
-  /file/PATH          the file at the absolute path /PATH (404 when missing)
   /log, /clear        the "agent path" line of every request so far; forget them
+  /file/PATH          the file at the absolute PATH of this machine (packages the
+                      tests build), Content-Length, Last-Modified; 404 when absent
   anything else       404 with an HTML error page
 """
 import http.server
@@ -100,7 +101,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             except OSError:
                 self.send(404, PAGE_404)
                 return
-            self.send(200, data)
+            self.send(200, data, headers=[("Last-Modified", LAST_MODIFIED)])
         elif kind == "log":
             with log_lock:
                 text = "".join(line + "\n" for line in log_lines)
