@@ -12,6 +12,7 @@
 #include "startup/agent.h"
 #include "startup/folders.h"
 #include "startup/mainwindow.h"
+#include "startup/packagerun.h"
 #include "startup/placeholders.h"
 #include "startup/runlog.h"
 #include "startup/settings.h"
@@ -94,6 +95,9 @@ void BindUpdateAgent(const container::TGFileInfo& info) {
         reporter.Reset();
         const plat::WindowHandle owner = Control().exitMode == 1 ? MainWindow().hWnd : 0;
         return HTTP_DownloadFile_Incremental(owner, url, target, error, &reporter, content);
+    };
+    host.install = [&info](const au::InstallRequest& req) {
+        return RunUpdatePackage(info, req.package, req.agentName, req.foreground, req.arguments);
     };
     static au::UpdateAgent agent(au::AgentConfigOf(info, ProgramFolder(false)), control, host);
 

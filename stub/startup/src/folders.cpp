@@ -107,8 +107,12 @@ std::string WorkFolders::Extraction() {
 }
 
 void WorkFolders::RemoveExtraction() {
-    if (m_extractionMade && RemoveTree(m_extraction, true))
+    // Once gone, the next package run of this process (an agent installing
+    // a second update) makes a fresh folder of its own.
+    if (m_extractionMade && RemoveTree(m_extraction, true)) {
         m_extractionMade = false;
+        m_extraction.clear();
+    }
 }
 
 std::string WorkFolders::AlternativeRoot() {

@@ -82,6 +82,23 @@ void InstallPackageRun(const container::TGFileInfo& info) {
     };
 }
 
+bool RunUpdatePackage(const container::TGFileInfo& info, const std::string& sPackage,
+                      const std::string& sAgentName, bool bForeground,
+                      const std::string& sArguments) {
+    static unsigned saveErrors = 0;
+    container::RunFacts facts;
+    facts.sProgramPath = plat::program_path();
+    facts.sArguments = sArguments;
+    facts.sFolder = ExtractionFolder();
+    facts.pSaveErrors = &saveErrors;
+    ProgramRunServices services(info, MainWindow().hWnd);
+    const container::RunOutcome outcome =
+        container::RunPackage(facts.sFolder, sPackage, sAgentName, bForeground, facts, services);
+    RemoveExtractionFolder();
+    DebugLine("UpdateExitCode=" + std::to_string(outcome.nExitCode));
+    return outcome.bAtomGone;
+}
+
 int PackageRunExitCode() {
     return g_nExitCode;
 }

@@ -4,6 +4,8 @@
 #ifndef STUB_STARTUP_PACKAGERUN_H
 #define STUB_STARTUP_PACKAGERUN_H
 
+#include <string>
+
 namespace container {
 class TGFileInfo;
 }
@@ -13,5 +15,12 @@ class TGFileInfo;
 void InstallPackageRun(const container::TGFileInfo& info);
 // The run's exit code once the window has ended.
 int PackageRunExitCode();
+
+// Runs a package the update agent fetched, as a package run would, and
+// removes the extraction folder afterwards; true when the installed program
+// removed the shared atom (it took over the installation).
+bool RunUpdatePackage(const container::TGFileInfo& info, const std::string& sPackage,
+                      const std::string& sAgentName, bool bForeground,
+                      const std::string& sArguments);
 
 #endif
