@@ -115,3 +115,27 @@ void release_process(pid_t pid) {
     if (process != nullptr)
         CloseHandle(process);
 }
+
+namespace {
+
+volatile LONG g_interrupted = 0;
+
+BOOL WINAPI on_console_event(DWORD) {
+    InterlockedExchange(&g_interrupted, 1);
+    // Handled: the run stops at its next step. On a console close Windows ends the process
+    // after a grace period, which the run uses to save and end the client.
+    return TRUE;
+}
+
+} // namespace
+
+void install_interrupt_handlers() {
+    SetConsoleCtrlHandler(on_console_event, TRUE);
+}
+
+int interrupt_requested() {
+    return InterlockedCompareExchange(&g_interrupted, 0, 0) != 0;
+}
+
+// Windows hands a process without standard handles null ones; nothing takes their place.
+void ensure_std_handles() {}
