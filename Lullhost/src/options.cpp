@@ -280,8 +280,13 @@ int parse_args(int argc, char** argv, ToolOptions& options) {
             i += 2;
         } else if (std::strstr(arg, options.listfile.name.c_str())) {
             const char* equals = std::strchr(arg, '=');
-            if (equals && equals[1] != '\0')
+            if (equals && equals[1] != '\0') {
                 options.listfile.value = equals + 1;
+            } else {
+                // "-ListFile PATH" would otherwise use the default file without a word.
+                std::fprintf(stderr, "Invalid argument '%s' (no path after '='), ignore it\n", arg);
+                std::fflush(stderr);
+            }
             ++i;
         } else if (options.tracemode.name == arg) {
             const char* word = i + 1 < argc ? argv[i + 1] : nullptr;

@@ -220,6 +220,10 @@ TEST(LullhostCli, CompleteCommandLines) {
          kBanner + std::string(kInterim),
          "Invalid argument 'unknown', ignore it\n"},
         {{"-host", "[fe80::1:2]"}, kBanner + std::string(kInterim)},
+        {{"-host", "10.0.0.1", "-ListFile", "my.xml"},
+         kBanner + std::string(kInterim),
+         "Invalid argument 'ListFile' (no path after '='), ignore it\n"
+         "Invalid argument 'my.xml', ignore it\n"},
         {{"-host", "esx-01.example.com."}, kBanner + std::string(kInterim)},
         {{"host", "10.0.0.1", "-D", "info"}, kBanner + std::string(kInterim)},
         {{"-host", "10.0.0.1", "-D", "verbose"}, kBanner + std::string(kInterim) + exitLine},

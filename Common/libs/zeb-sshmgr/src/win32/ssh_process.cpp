@@ -120,10 +120,13 @@ namespace {
 
 volatile LONG g_interrupted = 0;
 
-BOOL WINAPI on_console_event(DWORD) {
+BOOL WINAPI on_console_event(DWORD event) {
     InterlockedExchange(&g_interrupted, 1);
-    // Handled: the run stops at its next step. On a console close Windows ends the process
-    // after a grace period, which the run uses to save and end the client.
+    // Ctrl+C and Ctrl+Break are handled: the run stops at its next step. After a console close,
+    // log-off or shut-down Windows ends the process as soon as this returns, so the handler
+    // holds on and leaves the run its grace period to save and end the client.
+    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
+        Sleep(10000);
     return TRUE;
 }
 
