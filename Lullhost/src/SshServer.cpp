@@ -332,7 +332,10 @@ void ESXiServer::CarryOverMarks(const ESXiServer& earlier) {
     bool carried = false;
     for (Env::XmlObject* obj : GetVMs()) {
         auto* vm = dynamic_cast<VirtualMachineServer*>(obj);
-        if (vm == nullptr || vm->GetStatus() != SUSPENDED || vm->GetRebootStatus() == TO_REBOOT)
+        // A VM whose state this run did not get to read (an interrupted run) keeps its mark too.
+        const bool maybeSuspended =
+            vm != nullptr && (vm->GetStatus() == SUSPENDED || vm->GetStatus().empty());
+        if (!maybeSuspended || vm->GetRebootStatus() == TO_REBOOT)
             continue;
         for (const Env::XmlObject* old : earlier.GetVMs()) {
             auto* oldVm = dynamic_cast<const VirtualMachineServer*>(old);

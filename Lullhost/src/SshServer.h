@@ -108,7 +108,8 @@ public:
     // more than an earlier list file.
     bool HasListing() const { return m_bListed; }
     // Takes over the record of an earlier suspend_vms (its list file) where it still holds: a VM
-    // marked "to reboot" there that is still suspended keeps its mark, and "reboot" stays set
+    // marked "to reboot" there that is still suspended (or whose state this run did not read)
+    // keeps its mark, and "reboot" stays set
     // while the host is still in maintenance mode, so that reboot_vms still resumes them.
     void CarryOverMarks(const ESXiServer& earlier);
 

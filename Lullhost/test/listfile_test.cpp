@@ -148,6 +148,8 @@ TEST_F(ListFileTest, CarryOverMarksOfVmsStillSuspended) {
                       "<virtualmachineserver id=\"1\" rebootstatus=\"to reboot\"/>"
                       "<virtualmachineserver id=\"2\" rebootstatus=\"to reboot\"/>"
                       "<virtualmachineserver id=\"3\"/>"
+                      "<virtualmachineserver id=\"4\" rebootstatus=\"to reboot\"/>"
+                      "<virtualmachineserver id=\"5\" rebootstatus=\"to reboot\"/>"
                       "</vms></esxiserver>\n");
     SshSrv::ESXiServer earlier;
     ASSERT_TRUE(earlier.Load(m_path));
@@ -155,7 +157,9 @@ TEST_F(ListFileTest, CarryOverMarksOfVmsStillSuspended) {
     for (bool inMaintenance : {true, false}) {
         SshSrv::ESXiServer now("h", "u", "p");
         now.SetMaintenanceMode(inMaintenance);
-        const char* vms[][2] = {{"1", "Suspended"}, {"2", "Powered on"}, {"3", "Suspended"}};
+        // VM 4's state was not read (an interrupted run); VM 5 is gone from the host.
+        const char* vms[][2] = {
+            {"1", "Suspended"}, {"2", "Powered on"}, {"3", "Suspended"}, {"4", ""}};
         for (auto& vm : vms) {
             Env::String id = vm[0], name = "vm";
             now.AddChild(id, name);
@@ -165,6 +169,8 @@ TEST_F(ListFileTest, CarryOverMarksOfVmsStillSuspended) {
         EXPECT_EQ("to reboot", Vm(now, 0)->GetRebootStatus());
         EXPECT_EQ("", Vm(now, 1)->GetRebootStatus()); // running again: nothing to resume
         EXPECT_EQ("", Vm(now, 2)->GetRebootStatus()); // never marked
+        EXPECT_EQ("to reboot", Vm(now, 3)->GetRebootStatus());
+        EXPECT_EQ(4u, now.GetVMs().size());
         EXPECT_EQ(inMaintenance, now.GetReboot());
     }
 }
