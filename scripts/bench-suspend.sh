@@ -19,6 +19,7 @@ state=/var/lib/esxi-sim/$user
 work=$(mktemp -d /tmp/lullhost-bench-XXXXXX)
 cleanup() {
   bash "$root/scripts/test-sshd.sh" stop >/dev/null || true
+  "$root/tools/esxi-sim/remove-account.sh" "$user" >/dev/null 2>&1 || true
   rm -rf "$work"
 }
 trap cleanup EXIT

@@ -25,6 +25,8 @@ sim() { "$root/tools/esxi-sim/esxi-sim" --state "$state" "$@"; }
 work=$(mktemp -d /tmp/lullhost-demo-XXXXXX)
 cleanup() {
   bash "$root/scripts/test-sshd.sh" stop >/dev/null || true
+  # The demo account has a known password: it must not outlive the demo.
+  "$root/tools/esxi-sim/remove-account.sh" "$user" >/dev/null 2>&1 || true
   rm -rf "$work"
 }
 trap cleanup EXIT

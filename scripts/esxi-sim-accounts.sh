@@ -4,8 +4,10 @@
 # tests running side by side never share a simulated host.
 #
 #   scripts/esxi-sim-accounts.sh setup COUNT PASSWORD   create esxsim1..esxsimCOUNT
+#   scripts/esxi-sim-accounts.sh cleanup COUNT          remove them, their state and the simulator
 #
-# Must run as root. The accounts stay after the run; setup refreshes them.
+# Must run as root. Cleanup leaves no account with a known password behind, so
+# every run starts as on a new machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,8 +22,16 @@ setup)
     done
     echo "esxi-sim-accounts.sh: $count simulator accounts ready"
     ;;
+cleanup)
+    count=${2:?count}
+    status=0
+    for ((i = 1; i <= count; i++)); do
+        tools/esxi-sim/remove-account.sh "esxsim$i" || status=1
+    done
+    exit $status
+    ;;
 *)
-    echo "usage: $0 setup COUNT PASSWORD" >&2
+    echo "usage: $0 setup COUNT PASSWORD | cleanup COUNT" >&2
     exit 1
     ;;
 esac

@@ -2,9 +2,11 @@
 # Loopback OpenSSH server for the tests that run the real plink client.
 #
 #   scripts/test-sshd.sh start              (re)start the server, create the default test account
-#   scripts/test-sshd.sh stop               stop the server (by its recorded pid) and wait for it
+#   scripts/test-sshd.sh stop               stop the server (by its recorded pid), wait for it, and
+#                                           remove every account it made and its state folder
 #   scripts/test-sshd.sh user NAME PASSWORD [SHELL [PROFILE_LINE]]
-#                                           create or reset another local test account
+#                                           create or reset another local test account (removed
+#                                           again by "stop")
 #
 # Must run as root. The server listens on 127.0.0.2 port 22 (plink always connects to port 22), with
 # a host key generated at every start, password logins for any local account (UsePAM no, no
@@ -27,6 +29,8 @@ set -euo pipefail
 ADDRESS=127.0.0.2
 STATE_DIR=/run/zeb-test-sshd
 PID_FILE=$STATE_DIR/sshd.pid
+# The accounts this script made, one name a line, so that "stop" removes exactly those.
+ACCOUNTS=$STATE_DIR/accounts
 DEFAULT_USER=zebssh
 DEFAULT_PASSWORD=zeb-Ssh-test1
 
@@ -74,6 +78,11 @@ stop_server() {
 
 make_user() {
     local name=$1 password=$2 shell=${3:-/bin/sh} profile=${4:-"PS1='~ # '"}
+    mkdir -p "$STATE_DIR"
+    # The default account is the server's own even when an earlier run left it behind.
+    if ! id "$name" >/dev/null 2>&1 || [ "$name" = "$DEFAULT_USER" ]; then
+        grep -qx "$name" "$ACCOUNTS" 2>/dev/null || echo "$name" >>"$ACCOUNTS"
+    fi
     if ! id "$name" >/dev/null 2>&1; then
         useradd --create-home --shell "$shell" "$name"
     elif [ "$(getent passwd "$name" | cut -d: -f7)" != "$shell" ]; then
@@ -85,6 +94,19 @@ make_user() {
     mkdir -p "$home"
     printf '%s\n' "$profile" >"$home/.profile"
     chown "$name:" "$home" "$home/.profile"
+}
+
+# Removes the accounts this script created (with their homes) and its state folder.
+remove_accounts() {
+    local name
+    if [ -f "$ACCOUNTS" ]; then
+        while read -r name; do
+            [ -n "$name" ] || continue
+            id "$name" >/dev/null 2>&1 || continue
+            userdel -f -r "$name" 2>/dev/null || userdel -f "$name" || true
+        done <"$ACCOUNTS"
+    fi
+    rm -rf "$STATE_DIR"
 }
 
 start_server() {
@@ -126,7 +148,10 @@ EOF
 
 case "${1:-}" in
 start) start_server ;;
-stop) stop_server ;;
+stop)
+    stop_server
+    remove_accounts
+    ;;
 user)
     [ $# -ge 3 ] || die "usage: $0 user NAME PASSWORD [SHELL [PROFILE_LINE]]"
     make_user "$2" "$3" "${4:-/bin/sh}" "${5:-"PS1='~ # '"}"

@@ -32,13 +32,15 @@ for preset in "${presets[@]}"; do
   ctest --preset "$preset" || failed+=("$preset (tests)")
 done
 
-# A full run also fuzzes the package container reader and the extraction
-# briefly (needs clang).
+# A full run also fuzzes the package container reader, the extraction and
+# Lullhost's parsers briefly (needs clang).
 if [ $# -eq 0 ] && command -v clang++ >/dev/null 2>&1; then
   echo "==== fuzz: package container reader"
   bash scripts/fuzz-container.sh 10 || failed+=("fuzz (container reader)")
   echo "==== fuzz: package extraction"
   bash scripts/fuzz-container.sh 10 extract || failed+=("fuzz (package extraction)")
+  echo "==== fuzz: Lullhost answer parsers and list-file reader"
+  bash scripts/fuzz-lullhost.sh 10 || failed+=("fuzz (Lullhost)")
 fi
 
 if [ ${#failed[@]} -gt 0 ]; then

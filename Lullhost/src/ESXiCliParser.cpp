@@ -3,7 +3,9 @@
 #include "SshServer.h"
 #include "zeb-tools-trace.h"
 
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -171,6 +173,15 @@ SshCodes ESXiCliParser::ParseGetMaintenance(const char* response) {
     return SSH_CLI_CMD_FAILED_ERR;
 }
 
+bool is_vm_id(const Env::String& id) {
+    if (id.empty() || id.size() > 10)
+        return false;
+    for (char c : id)
+        if (c < '0' || c > '9')
+            return false;
+    return std::strtoll(id.c_str(), nullptr, 10) <= INT_MAX;
+}
+
 SshCodes ESXiCliParser::ParseGetAllVmsLine(const char* line) {
     try {
         if (m_pOwner == nullptr)
@@ -180,6 +191,12 @@ SshCodes ESXiCliParser::ParseGetAllVmsLine(const char* line) {
         int pos = 0;
         Env::String id = GetToken(line, pos);
         Env::String name = GetToken(line, pos);
+        // Not a VM line (an annotation running over several lines, a message of the host).
+        if (!is_vm_id(id)) {
+            ZebTrace(TRACE_DEBUG, ZEB_TRACE_TAG("SshSrv::ESXiCliParser", "ParseGetAllVmsLine"),
+                     "line without a VM id skipped\n");
+            return SSH_SUCCESS;
+        }
         return m_pOwner->AddChild(id, name);
     } catch (...) {
         ZebTrace(TRACE_ERROR, ZEB_TRACE_TAG("SshSrv::ESXiCliParser", "ParseGetAllVmsLine"),

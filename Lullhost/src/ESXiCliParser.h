@@ -6,6 +6,10 @@
 
 namespace SshSrv {
 
+// A VM identifier as the host lists it: decimal digits that fit an int. Anything else is damaged
+// and is never put into a command line, where the host's shell would run what follows it.
+bool is_vm_id(const Env::String& id);
+
 class ESXiCommand : public SshCommand {
 public:
     enum {

@@ -90,6 +90,8 @@ VirtualMachineServer::VirtualMachineServer(Ssh::SshSession* session, CliParser* 
 SshCodes VirtualMachineServer::UpdateStatus() {
     const char* tag = ZEB_TRACE_TAG("SshSrv::VirtualMachineServer", "UpdateStatus");
     try {
+        if (!CheckId(tag))
+            return SSH_INTERNAL_ERR;
         char* pResponse = nullptr;
         SshCodes code = m_pSshSession->SendCommand(GET_ESXI_COMMAND(ESX_CMD_GET_VMSTATUS, GetId()));
         if (code != SSH_SUCCESS)
@@ -121,10 +123,23 @@ struct VirtualMachineServer::PowerCommand {
     const char* endState;
     const char* successTrace;
     const char* failureTrace;
+    // The mark set as soon as the command has been sent (the host may complete it even when the
+    // connection drops afterwards); null for none.
+    const char* markWhenSent;
 };
+
+bool VirtualMachineServer::CheckId(const char* tag) const {
+    if (is_vm_id(GetId()))
+        return true;
+    ZebTrace(TRACE_ERROR, tag, "damaged VM id '%s' (VM %s): no command sent\n", GetId().c_str(),
+             GetName().c_str());
+    return false;
+}
 
 SshCodes VirtualMachineServer::RunPowerCommand(const PowerCommand& pc, const Env::String& text) {
     const char* tag = pc.tag;
+    if (!CheckId(tag))
+        return SSH_INTERNAL_ERR;
     ZebTrace(TRACE_DEBUG, tag, pc.startTrace, GetId().c_str(), GetName().c_str(),
              GetStatus().c_str());
     m_pSshSession->SetTimeout(GetTimeout());
@@ -133,6 +148,9 @@ SshCodes VirtualMachineServer::RunPowerCommand(const PowerCommand& pc, const Env
     SshCodes code = m_pSshSession->SendCommand(text);
     if (code != SSH_SUCCESS)
         return failed(tag, pc.sendCall, code);
+    const Env::String markBefore = GetRebootStatus();
+    if (pc.markWhenSent != nullptr)
+        SetRebootStatus(pc.markWhenSent);
     code = m_pSshSession->GetResponse(&pResponse);
     if (code != SSH_SUCCESS)
         return failed(tag, "m_pSshSession->GetResponse(&pResponse)", code);
@@ -153,6 +171,9 @@ SshCodes VirtualMachineServer::RunPowerCommand(const PowerCommand& pc, const Env
     if (code != SSH_SUCCESS)
         return failed(tag, "UpdateStatus()", code);
     if (GetStatus() != pc.endState) {
+        // The host says the command did not take effect: the mark would be wrong.
+        if (pc.markWhenSent != nullptr)
+            SetRebootStatus(markBefore);
         ZebTrace(TRACE_DEBUG, tag, pc.failureTrace, GetId().c_str(), GetName().c_str());
         return SSH_CLI_CMD_FAILED_ERR;
     }
@@ -173,11 +194,9 @@ SshCodes VirtualMachineServer::Suspend() {
             "suspend VM, id: %s, name: %s, status: %s\n",
             SUSPENDED,
             "virtual machine %s %s suspended successfully\n",
-            "failed to suspend virtual machine %s %s\n"};
-        SshCodes code = RunPowerCommand(pc, GET_ESXI_COMMAND(ESX_CMD_SUSPEND_VM, GetId()));
-        if (code == SSH_SUCCESS)
-            SetRebootStatus(TO_REBOOT);
-        return code;
+            "failed to suspend virtual machine %s %s\n",
+            TO_REBOOT};
+        return RunPowerCommand(pc, GET_ESXI_COMMAND(ESX_CMD_SUSPEND_VM, GetId()));
     } catch (...) {
         ZebTrace(TRACE_ERROR, tag, "VirtualMachineServer::Suspend error catched\n");
         return SSH_INTERNAL_ERR;
@@ -195,7 +214,8 @@ SshCodes VirtualMachineServer::PowerOn() {
             "power on VM, id: %s, name: %s, status: %s\n",
             POWERED_ON,
             "virtual machine %s %s powered on successfully\n",
-            "failed to power on virtual machine %s %s\n"};
+            "failed to power on virtual machine %s %s\n",
+            nullptr};
         return RunPowerCommand(pc, GET_ESXI_COMMAND(ESX_CMD_POWERON_VM, GetId()));
     } catch (...) {
         ZebTrace(TRACE_ERROR, tag, "VirtualMachineServer::PowerOn error catched\n");
@@ -214,7 +234,8 @@ SshCodes VirtualMachineServer::PowerOff() {
             "power off VM, id: %s, name: %s, status: %s\n",
             POWERED_OFF,
             "virtual machine %s %s powered off successfully\n",
-            "failed to power off virtual machine %s %s\n"};
+            "failed to power off virtual machine %s %s\n",
+            nullptr};
         return RunPowerCommand(pc, GET_ESXI_COMMAND(ESX_CMD_POWEROFF_VM, GetId()));
     } catch (...) {
         ZebTrace(TRACE_ERROR, tag, "VirtualMachineServer::PowerOff error catched\n");
@@ -284,15 +305,53 @@ ESXiServer::~ESXiServer() {
 }
 
 bool ESXiServer::FromXml(const Env::XmlNode* node) {
+    // Another XML file is no list file: reading it would give an empty host that is then saved
+    // over it.
+    if (node == nullptr || !node->Name().Equal(XmlTag(), false)) {
+        ZebTrace(TRACE_ERROR, ZEB_TRACE_TAG("SshSrv::ESXiServer", "FromXml"),
+                 "the file is not a VM list file (root element '%s')\n",
+                 node ? node->Name().c_str() : "");
+        return false;
+    }
     bool result = Env::XmlObject::FromXml(node);
+    const int defaultTimeout = VirtualMachineServer().GetTimeout();
     for (Env::XmlObject* obj : GetVMs()) {
-        auto* vm = dynamic_cast<SshServer*>(obj);
+        auto* vm = dynamic_cast<VirtualMachineServer*>(obj);
         if (vm == nullptr)
             continue;
         vm->SetSession(m_pSshSession);
         vm->SetParser(m_pParser);
+        // A timeout of 0 or less would abandon every command at once while the host completes it.
+        if (vm->GetTimeout() <= 0)
+            vm->SetTimeout(defaultTimeout);
     }
     return result;
+}
+
+void ESXiServer::CarryOverMarks(const ESXiServer& earlier) {
+    bool carried = false;
+    for (Env::XmlObject* obj : GetVMs()) {
+        auto* vm = dynamic_cast<VirtualMachineServer*>(obj);
+        // A VM whose state this run did not get to read (an interrupted run) keeps its mark too.
+        const bool maybeSuspended =
+            vm != nullptr && (vm->GetStatus() == SUSPENDED || vm->GetStatus().empty());
+        if (!maybeSuspended || vm->GetRebootStatus() == TO_REBOOT)
+            continue;
+        for (const Env::XmlObject* old : earlier.GetVMs()) {
+            auto* oldVm = dynamic_cast<const VirtualMachineServer*>(old);
+            if (oldVm != nullptr && oldVm->GetId() == vm->GetId() &&
+                oldVm->GetRebootStatus() == TO_REBOOT) {
+                vm->SetRebootStatus(TO_REBOOT);
+                carried = true;
+                break;
+            }
+        }
+    }
+    if (earlier.GetReboot() && GetMaintenanceMode())
+        SetReboot(true);
+    if (carried)
+        ZebTrace(TRACE_DEBUG, ZEB_TRACE_TAG("SshSrv::ESXiServer", "CarryOverMarks"),
+                 "marks of VMs still suspended taken over from the earlier list file\n");
 }
 
 SshCodes ESXiServer::AddChild(Env::String& id, Env::String& name) {
@@ -379,6 +438,7 @@ SshCodes ESXiServer::GetAllVms() {
         if (code != SSH_SUCCESS)
             return failed(tag, "m_pParser->Parse(pResponse, ESXiCommand::ESX_CMD_GET_ALLVMS, this)",
                           code);
+        m_bListed = true;
         return SSH_SUCCESS;
     } catch (...) {
         ZebTrace(TRACE_ERROR, tag, "ESXiServer::GetAllVms error catched\n");
@@ -501,20 +561,32 @@ SshCodes ESXiServer::Reboot() {
         code = Login();
         if (code != SSH_SUCCESS)
             return failed(tag, "Login()", code);
+        // Maintenance mode is left only where suspend_vms entered it; marked VMs are resumed in
+        // any case, also after a suspend_vms that ended early.
         if (GetReboot()) {
             code = ExitMaintenance();
             if (code != SSH_SUCCESS)
                 return failed(tag, "ExitMaintenance()", code);
             SetReboot(false);
-            for (Env::XmlObject* obj : GetVMs()) {
-                auto* pVm = dynamic_cast<VirtualMachineServer*>(obj);
-                if (pVm == nullptr)
-                    continue;
-                code = pVm->Reboot();
-                if (code != SSH_SUCCESS)
-                    return failed(tag, "pVm->Reboot()", code);
-            }
         }
+        SshCodes damaged = SSH_SUCCESS;
+        for (Env::XmlObject* obj : GetVMs()) {
+            auto* pVm = dynamic_cast<VirtualMachineServer*>(obj);
+            if (pVm == nullptr)
+                continue;
+            // A damaged entry is never sent to the host; the others are still resumed.
+            if (pVm->GetRebootStatus() == TO_REBOOT && !is_vm_id(pVm->GetId())) {
+                ZebTrace(TRACE_ERROR, tag, "damaged VM id '%s' (VM %s): not resumed\n",
+                         pVm->GetId().c_str(), pVm->GetName().c_str());
+                damaged = SSH_INTERNAL_ERR;
+                continue;
+            }
+            code = pVm->Reboot();
+            if (code != SSH_SUCCESS)
+                return failed(tag, "pVm->Reboot()", code);
+        }
+        if (damaged != SSH_SUCCESS)
+            return damaged;
         ZebTrace(TRACE_DEBUG, tag, "reboot finished successfully\n");
         return SSH_SUCCESS;
     } catch (...) {

@@ -68,6 +68,8 @@ public:
 private:
     struct PowerCommand;
     SshCodes RunPowerCommand(const PowerCommand& pc, const Env::String& text);
+    // false (and traced) for an id that must never reach a command line.
+    bool CheckId(const char* tag) const;
 };
 
 class ESXiServer : public SshServer {
@@ -102,8 +104,19 @@ public:
     SshCodes Reboot() override;
     SshCodes IsPoweredOn() override;
 
+    // True once the host's VM listing has been read in this run: only then does the object know
+    // more than an earlier list file.
+    bool HasListing() const { return m_bListed; }
+    // Takes over the record of an earlier suspend_vms (its list file) where it still holds: a VM
+    // marked "to reboot" there that is still suspended (or whose state this run did not read)
+    // keeps its mark, and "reboot" stays set
+    // while the host is still in maintenance mode, so that reboot_vms still resumes them.
+    void CarryOverMarks(const ESXiServer& earlier);
+
 private:
     SshCodes ChangeMaintenance(bool enter);
+
+    bool m_bListed = false;
 };
 
 } // namespace SshSrv

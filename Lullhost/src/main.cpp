@@ -1,8 +1,12 @@
 #include "ToolOptions.h"
 
+#include "ssh_io.h"
 #include "zeb-tools-trace.h"
 
 int main(int argc, char** argv) {
+    // Before anything is opened: a closed standard descriptor would be taken by the next file or
+    // pipe, and the tool would then write its output there.
+    ensure_std_handles();
     ToolOptions options;
     int code = parse_args(argc, argv, options);
     if (code != 0)

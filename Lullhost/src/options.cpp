@@ -2,10 +2,16 @@
 
 #include "zeb-tools-trace.h"
 
+#include <cctype>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iostream>
+#include <istream>
+#include <string>
+#include <sys/stat.h>
 
 namespace {
 
@@ -46,15 +52,128 @@ int trace_mode_from_word(const char* word) {
     return -1;
 }
 
-// Minutes as the C library reads them (leading digits, none give 0), in
-// seconds; clamped instead of overflowing on absurdly large numbers.
+// Minutes as the C library reads them (leading digits), in seconds; clamped instead of
+// overflowing on absurdly large numbers. 0 when the text has no digits or says 0, which is no
+// timeout: a VM command would be abandoned at once while the host completes it.
 int minutes_to_seconds(const char* text) {
     long long minutes = std::strtoll(text, nullptr, 10);
+    if (minutes <= 0)
+        return 0;
     if (minutes > INT_MAX / 60)
         return INT_MAX / 60 * 60;
-    if (minutes < INT_MIN / 60)
-        return INT_MIN / 60 * 60;
     return static_cast<int>(minutes) * 60;
+}
+
+bool is_ipv4(const std::string& text) {
+    int parts = 0;
+    size_t i = 0;
+    while (i <= text.size()) {
+        size_t digits = 0;
+        int value = 0;
+        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])) && digits < 4) {
+            value = value * 10 + (text[i] - '0');
+            ++i;
+            ++digits;
+        }
+        if (digits == 0 || digits > 3 || value > 255)
+            return false;
+        ++parts;
+        if (i == text.size())
+            return parts == 4;
+        if (text[i] != '.')
+            return false;
+        ++i;
+    }
+    return false;
+}
+
+bool is_bracketed_ipv6(const std::string& text) {
+    if (text.size() < 4 || text.front() != '[' || text.back() != ']')
+        return false;
+    bool colon = false;
+    for (size_t i = 1; i + 1 < text.size(); ++i) {
+        const char c = text[i];
+        colon = colon || c == ':';
+        if (!std::isxdigit(static_cast<unsigned char>(c)) && c != ':' && c != '.')
+            return false;
+    }
+    return colon;
+}
+
+bool is_host_name(const std::string& text) {
+    if (text.empty() || text.size() > 253)
+        return false;
+    size_t label = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '.') {
+            if (label == 0 || text[i - 1] == '-')
+                return false;
+            label = 0;
+            continue;
+        }
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-')
+            return false;
+        if (c == '-' && label == 0)
+            return false;
+        if (++label > 63)
+            return false;
+    }
+    if (text.back() == '-')
+        return false;
+    // A last label of digits only is no name: "10.0.0.256" is a bad address, not a host.
+    size_t last = text.find_last_of('.', text.size() - 2);
+    last = last == std::string::npos ? 0 : last + 1;
+    for (size_t i = last; i < text.size(); ++i)
+        if (!std::isdigit(static_cast<unsigned char>(text[i])) && text[i] != '.')
+            return true;
+    return false;
+}
+
+// The host and the user go onto the client's command line, which is cut at blanks: anything but
+// a plain address or name could add options of the client (a proxy command, another password).
+bool is_valid_host(const std::string& host) {
+    return is_ipv4(host) || is_bracketed_ipv6(host) || is_host_name(host);
+}
+
+bool is_valid_user(const std::string& user) {
+    if (user.empty() || user[0] == '-')
+        return false;
+    for (char c : user)
+        if (static_cast<unsigned char>(c) <= ' ' || c == 0x7f)
+            return false;
+    return true;
+}
+
+// The first line of a stream, without its line end; false when there is none.
+bool read_first_line(std::istream& in, std::string& line) {
+    if (!std::getline(in, line))
+        return false;
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+        line.pop_back();
+    return true;
+}
+
+// A password file is only taken when nobody else may read it: a password given there is meant
+// to stay out of sight of other local users.
+bool read_password_file(const char* path, std::string& password) {
+#ifndef _WIN32
+    struct stat st;
+    if (stat(path, &st) != 0) {
+        zeb_trace(TRACE_ERROR, "can't read password file '%s'\n", path);
+        return false;
+    }
+    if ((st.st_mode & (S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH)) != 0) {
+        zeb_trace(TRACE_ERROR, "password file '%s' is open to other users (chmod 600)\n", path);
+        return false;
+    }
+#endif
+    std::ifstream in(path, std::ios::binary);
+    if (!in || !read_first_line(in, password)) {
+        zeb_trace(TRACE_ERROR, "can't read password file '%s'\n", path);
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -77,7 +196,10 @@ void usage() {
     std::puts("\t\tcheck_maintenance_mode Check if VMWare host is in maintenance mode");
     std::puts("\t-host ip\t\t\t (ESXi) host Ip address");
     std::puts("\t-usr username\t\t\t SSH user login");
-    std::puts("\t-pwd password\t\t\t SSH user password");
+    std::puts("\t-pwd password\t\t\t SSH user password (visible to other local users)");
+    std::puts("\t-pwd -\t\t\t\t read the password from the first line of standard input");
+    std::puts(
+        "\t-pwdfile path\t\t\t read it from the first line of a file only its owner may read");
     std::puts("\nOptional Parameters:");
     std::puts("\t[-h, help]\t\t\t display this help message");
     std::puts("\t[-D debug|info|verbose|quiet]\t\t print debug information, default quiet");
@@ -98,6 +220,33 @@ int parse_args(int argc, char** argv, ToolOptions& options) {
         const char* arg = argv[i];
         if (is_prefix(arg[0]))
             ++arg;
+
+        // "-pwd -": the password comes from standard input, out of sight of the process list.
+        if (options.password.name == arg && i + 1 < argc && std::strcmp(argv[i + 1], "-") == 0) {
+            std::string line;
+            if (!read_first_line(std::cin, line) || line.empty()) {
+                zeb_trace(TRACE_ERROR, "Invalid or missed %s value\n",
+                          options.password.name.c_str());
+                return SSH_INVALID_PARAM_ERR;
+            }
+            options.password.value = line;
+            i += 2;
+            continue;
+        }
+        if (std::strcmp(arg, "pwdfile") == 0) {
+            // A path may well start with "/"; only a missing value or another option is refused.
+            const char* path = i + 1 < argc && argv[i + 1][0] != '-' ? argv[i + 1] : nullptr;
+            std::string line;
+            if (!path) {
+                zeb_trace(TRACE_ERROR, "Invalid or missed %s value\n", "pwdfile");
+                return SSH_INVALID_PARAM_ERR;
+            }
+            if (!read_password_file(path, line))
+                return SSH_INVALID_PARAM_ERR;
+            options.password.value = line;
+            i += 2;
+            continue;
+        }
 
         bool matched = false;
         for (StringParameter* param : strings) {
@@ -131,8 +280,13 @@ int parse_args(int argc, char** argv, ToolOptions& options) {
             i += 2;
         } else if (std::strstr(arg, options.listfile.name.c_str())) {
             const char* equals = std::strchr(arg, '=');
-            if (equals && equals[1] != '\0')
+            if (equals && equals[1] != '\0') {
                 options.listfile.value = equals + 1;
+            } else {
+                // "-ListFile PATH" would otherwise use the default file without a word.
+                std::fprintf(stderr, "Invalid argument '%s' (no path after '='), ignore it\n", arg);
+                std::fflush(stderr);
+            }
             ++i;
         } else if (options.tracemode.name == arg) {
             const char* word = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -153,19 +307,36 @@ int parse_args(int argc, char** argv, ToolOptions& options) {
                 return SSH_INVALID_PARAM_ERR;
             }
             options.timeout.value = minutes_to_seconds(value);
+            if (options.timeout.value <= 0) {
+                zeb_trace(TRACE_ERROR, "Invalid or missed new timeout value\n");
+                return SSH_INVALID_PARAM_ERR;
+            }
             i += 2;
         } else if (std::strcmp(arg, "help") == 0 || std::strcmp(arg, "h") == 0) {
             usage();
             std::exit(SSH_SUCCESS);
         } else {
-            zeb_trace(TRACE_WARNING, "Invalid argument '%s', ignore it\n", arg);
+            // Shown whatever the trace mode: a misspelt option (say "listfile=") would otherwise
+            // make the run use another file than meant without a word.
+            std::fprintf(stderr, "Invalid argument '%s', ignore it\n", arg);
+            std::fflush(stderr);
             ++i;
         }
     }
 
-    if (!options.host.IsEmpty() && !options.user.IsEmpty() && !options.password.IsEmpty() &&
-        options.mode.value != SRV_OP_UNDEF)
-        return SSH_SUCCESS;
-    zeb_trace(TRACE_ERROR, "Argument missed\n");
-    return SSH_INVALID_PARAM_ERR;
+    if (options.host.IsEmpty() || options.user.IsEmpty() || options.password.IsEmpty() ||
+        options.mode.value == SRV_OP_UNDEF) {
+        zeb_trace(TRACE_ERROR, "Argument missed\n");
+        return SSH_INVALID_PARAM_ERR;
+    }
+    if (!is_valid_host(options.host.value)) {
+        zeb_trace(TRACE_ERROR, "Invalid host '%s': not a host name, IPv4 or [IPv6] address\n",
+                  options.host.value.c_str());
+        return SSH_INVALID_PARAM_ERR;
+    }
+    if (!is_valid_user(options.user.value)) {
+        zeb_trace(TRACE_ERROR, "Invalid user name '%s'\n", options.user.value.c_str());
+        return SSH_INVALID_PARAM_ERR;
+    }
+    return SSH_SUCCESS;
 }

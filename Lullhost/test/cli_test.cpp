@@ -2,11 +2,15 @@
 // streams and texts.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
 #include <poll.h>
 #include <pty.h>
 #include <regex>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -107,7 +111,9 @@ const char kUsage[] =
     "\t\tcheck_maintenance_mode Check if VMWare host is in maintenance mode\n"
     "\t-host ip\t\t\t (ESXi) host Ip address\n"
     "\t-usr username\t\t\t SSH user login\n"
-    "\t-pwd password\t\t\t SSH user password\n"
+    "\t-pwd password\t\t\t SSH user password (visible to other local users)\n"
+    "\t-pwd -\t\t\t\t read the password from the first line of standard input\n"
+    "\t-pwdfile path\t\t\t read it from the first line of a file only its owner may read\n"
     "\nOptional Parameters:\n"
     "\t[-h, help]\t\t\t display this help message\n"
     "\t[-D debug|info|verbose|quiet]\t\t print debug information, default quiet\n"
@@ -146,7 +152,8 @@ TEST(LullhostCli, UsageAndHelp) {
 TEST(LullhostCli, CommandLineErrors) {
     struct Row {
         std::vector<std::string> args;
-        std::string out; // stamps removed
+        std::string out;      // stamps removed
+        std::string err = ""; // an ignored argument is always reported there
     };
     const std::vector<std::string> ok = {"-usr",   "root",  "-pwd",
                                          "secret", "-mode", "account_check"};
@@ -165,7 +172,25 @@ TEST(LullhostCli, CommandLineErrors) {
         {{"-mode", "/x"}, "Invalid or missed mode\n"},
         {{"-mode", "Suspend_vms", "-h"}, "parse_args: Invalid mode\n"},
         {{"-timeoutminutes"}, "Invalid or missed new timeout value\n"},
-        {with({"--host", "10.0.0.1"}), "Argument missed\n"},
+        {with({"--host", "10.0.0.1"}), "Argument missed\n",
+         "Invalid argument '-host', ignore it\nInvalid argument '10.0.0.1', ignore it\n"},
+        // No timeout at all would abandon every VM command at once.
+        {with({"-host", "h", "-timeoutminutes", "0"}), "Invalid or missed new timeout value\n"},
+        {with({"-host", "h", "-timeoutminutes", "soon"}), "Invalid or missed new timeout value\n"},
+        // Host and user go onto the client's command line: nothing there may add options.
+        {with({"-host", "esx01 -proxycmd touch${IFS}/tmp/x"}),
+         "Invalid host 'esx01 -proxycmd touch${IFS}/tmp/x': not a host name, IPv4 or [IPv6] "
+         "address\n"},
+        {with({"-host", "10.0.0.256"}), "Invalid host '10.0.0.256': not a host name, IPv4 or "
+                                        "[IPv6] address\n"},
+        {with({"-host", "::1"}), "Invalid host '::1': not a host name, IPv4 or [IPv6] address\n"},
+        {with({"-host", "a..b"}), "Invalid host 'a..b': not a host name, IPv4 or [IPv6] address\n"},
+        {{"-host", "h", "-usr", "root -pw x", "-pwd", "p", "-mode", "account_check"},
+         "Invalid user name 'root -pw x'\n"},
+        {{"-host", "h", "-usr", "root\tx", "-pwd", "p", "-mode", "account_check"},
+         "Invalid user name 'root\tx'\n"},
+        {{"-host", "h", "-usr", "u", "-pwdfile", "/nonexistent/pw", "-mode", "account_check"},
+         "can't read password file '/nonexistent/pw'\n"},
         {{"-host", "h", "-usr", "u", "-pwd", "p"}, "Argument missed\n"},
         {{"-host", "", "-usr", "u", "-pwd", "p", "-mode", "account_check"}, "Argument missed\n"},
         {{"-host", "h", "-usr", "u", "-pwd", "p", "-mode", "reboot_vms", "-D", "quiet", "-pwd"},
@@ -175,7 +200,7 @@ TEST(LullhostCli, CommandLineErrors) {
         Outcome run = run_lullhost(row.args);
         EXPECT_EQ(run.code, 1) << testing::PrintToString(row.args);
         EXPECT_EQ(without_stamps(run.out), row.out) << testing::PrintToString(row.args);
-        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(run.err, row.err) << testing::PrintToString(row.args);
     }
 }
 
@@ -186,11 +211,20 @@ TEST(LullhostCli, CompleteCommandLines) {
     struct Row {
         std::vector<std::string> extra;
         std::string out;
+        std::string err = "";
     };
     const std::string exitLine = "\nProgram exited with code 4\n";
     const Row rows[] = {
         {{"-host", "10.0.0.1"}, kBanner + std::string(kInterim)},
-        {{"/host", "10.0.0.1", "unknown"}, kBanner + std::string(kInterim)},
+        {{"/host", "10.0.0.1", "unknown"},
+         kBanner + std::string(kInterim),
+         "Invalid argument 'unknown', ignore it\n"},
+        {{"-host", "[fe80::1:2]"}, kBanner + std::string(kInterim)},
+        {{"-host", "10.0.0.1", "-ListFile", "my.xml"},
+         kBanner + std::string(kInterim),
+         "Invalid argument 'ListFile' (no path after '='), ignore it\n"
+         "Invalid argument 'my.xml', ignore it\n"},
+        {{"-host", "esx-01.example.com."}, kBanner + std::string(kInterim)},
         {{"host", "10.0.0.1", "-D", "info"}, kBanner + std::string(kInterim)},
         {{"-host", "10.0.0.1", "-D", "verbose"}, kBanner + std::string(kInterim) + exitLine},
         {{"-host", "10.0.0.1", "-D", "debug"}, kBanner + std::string(kNoClient) + exitLine},
@@ -199,7 +233,8 @@ TEST(LullhostCli, CompleteCommandLines) {
         {{"-D", "-host", "10.0.0.1"}, kBanner + std::string(kInterim)},
         {{"-host", "10.0.0.1", "-D"}, kBanner + std::string(kInterim)},
         {{"-host", "10.0.0.1", "-D", "", "-D", "verbose"},
-         kBanner + std::string(kInterim) + exitLine},
+         kBanner + std::string(kInterim) + exitLine,
+         "Invalid argument '', ignore it\n"},
         {{"-host", "first", "-host", "10.0.0.1", "-D", "debug", "-D", "nonsense"},
          "Invalid trace mode argument 'nonsense' - ignoring\n" + std::string(kBanner) + kNoClient +
              exitLine},
@@ -210,7 +245,7 @@ TEST(LullhostCli, CompleteCommandLines) {
         Outcome run = run_lullhost(args);
         EXPECT_EQ(run.code, 4) << testing::PrintToString(args);
         EXPECT_EQ(without_stamps(run.out), row.out) << testing::PrintToString(args);
-        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(run.err, row.err) << testing::PrintToString(args);
     }
 }
 
@@ -225,6 +260,32 @@ TEST(LullhostCli, ErrorsGoToStandardErrorWhenItIsATerminal) {
     EXPECT_EQ(run.code, 4);
     EXPECT_EQ(without_stamps(run.out), kBanner + std::string("\nProgram exited with code 4\n"));
     EXPECT_EQ(without_stamps(run.err), kInterim);
+}
+
+// The password can be kept out of the process list: from standard input or from a file that only
+// its owner may read. Reaching the missing client (4) means the command line was taken.
+TEST(LullhostCli, PasswordFromStandardInputOrFile) {
+    char dir[] = "/tmp/lullhost-cli-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string pwfile = std::string(dir) + "/pw";
+    std::ofstream(pwfile) << "secret\nsecond line\n";
+    const std::string base = std::string(LULLHOST_BINARY) + " -host h -usr u -mode account_check ";
+    struct Row {
+        std::string args;
+        mode_t mode;
+        int code;
+    };
+    const Row rows[] = {
+        {"-pwd - <" + pwfile, 0600, 4},  {"-pwd - </dev/null", 0600, 1},
+        {"-pwdfile " + pwfile, 0600, 4}, {"-pwdfile " + pwfile, 0640, 1},
+        {"-pwdfile " + pwfile, 0604, 1},
+    };
+    for (const Row& row : rows) {
+        chmod(pwfile.c_str(), row.mode);
+        const int status = std::system((base + row.args + " >/dev/null 2>&1").c_str());
+        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, row.code) << row.args;
+    }
+    std::filesystem::remove_all(dir);
 }
 
 } // namespace

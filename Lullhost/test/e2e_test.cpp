@@ -3,6 +3,7 @@
 // (esxsimN), so tests may run side by side. Needs root (accounts, sshd).
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -107,18 +108,67 @@ public:
     // Runs one mode with a fresh plink host-key cache.
     Output Run(const SimHost& host, const std::string& mode, const std::string& extra = "",
                const std::string& password = ESXI_SIM_PASSWORD) const {
-        const std::string home = m_dir + "/home";
-        std::string command = "rm -rf " + Quote(home) + " && mkdir " + Quote(home) + " && cd " +
-                              Quote(m_dir) +
-                              " && ln -sf /usr/bin/plink plink && HOME=" + Quote(home) + " " +
-                              Quote(LULLHOST_BINARY) + " -host 127.0.0.2 -usr " + host.User() +
-                              " -pwd " + Quote(password) + " -mode " + mode + " -D debug " + extra;
-        return Shell(command);
+        return Shell(Command(host, mode, extra, password));
     }
 
+    // Starts one mode in the background (output in out.txt); the pid is Lullhost's own.
+    pid_t Start(const SimHost& host, const std::string& mode, const std::string& extra = "") const {
+        const std::string command =
+            Command(host, mode, extra, ESXI_SIM_PASSWORD, "exec ") + " >out.txt 2>&1";
+        pid_t pid = fork();
+        if (pid == 0) {
+            execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        return pid;
+    }
+    std::string StartedOutput() const { return ReadFile(m_dir + "/out.txt"); }
+    const std::string& Dir() const { return m_dir; }
+
 private:
+    std::string Command(const SimHost& host, const std::string& mode, const std::string& extra,
+                        const std::string& password, const std::string& exec = "") const {
+        const std::string home = m_dir + "/home";
+        return "rm -rf " + Quote(home) + " && mkdir " + Quote(home) + " && cd " + Quote(m_dir) +
+               " && ln -sf /usr/bin/plink plink && HOME=" + Quote(home) + " " + exec +
+               Quote(LULLHOST_BINARY) + " -host 127.0.0.2 -usr " + host.User() + " -pwd " +
+               Quote(password) + " -mode " + mode + " -D debug " + extra;
+    }
+
     std::string m_dir;
 };
+
+// Exit code of a started run, or -1 when it has not ended within the bound.
+int WaitExit(pid_t pid, int seconds) {
+    for (int i = 0; i < seconds * 10; ++i) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        usleep(100000);
+    }
+    return -1;
+}
+
+// Waits (bounded) until the simulator's log holds a line; false when it never came.
+bool AwaitLogLine(const SimHost& host, const std::string& line, int seconds) {
+    for (int i = 0; i < seconds * 5; ++i) {
+        for (const std::string& l : host.Log())
+            if (l == line)
+                return true;
+        usleep(200000);
+    }
+    return false;
+}
+
+// Waits (bounded) until no process of the account runs any more: the client has logged out.
+bool AwaitLoggedOut(const SimHost& host, int seconds) {
+    for (int i = 0; i < seconds * 5; ++i) {
+        if (Shell("pgrep -u " + host.User()).code == 1)
+            return true;
+        usleep(200000);
+    }
+    return false;
+}
 
 class EndToEndTest : public testing::Test {
 protected:
@@ -140,8 +190,10 @@ void CheckAccountAndMaintenance(const std::string& prompt, int account) {
              (classic ? " --maintenance" : ""));
     LullhostRunner lullhost;
 
-    Output out = lullhost.Run(host, "account_check");
+    // Started with standard input closed, the tool must not take descriptor 0 for a pipe.
+    Output out = lullhost.Run(host, "account_check", "<&-");
     EXPECT_EQ(0, out.code) << out.text;
+    EXPECT_NE(std::string::npos, out.text.find("Brennet tool")) << out.text;
     out = lullhost.Run(host, "check_maintenance_mode");
     if (classic) {
         EXPECT_EQ(0, out.code) << out.text;
@@ -272,13 +324,14 @@ TEST_F(EndToEndTest, HostAlreadyInMaintenanceIsLeftAlone) {
     EXPECT_EQ(7u, host.Log().size()); // only the login's two commands more
 }
 
-// The second answer of a suspend still shows only progress: 15, the VMs
-// suspended so far stay marked, the rest is untouched and reboot stays false.
+// The second answer of a suspend still shows only progress: 15, the VMs suspended so far and the
+// one whose suspend was sent stay marked, the rest is untouched and reboot stays false. The next
+// reboot_vms resumes the marked VMs and leaves maintenance mode alone.
 TEST_F(EndToEndTest, SuspendStillInProgressEndsWith15) {
     SimHost host(6);
     host.Ctl("init --prompt current 1:on:web01 2:on:stuck 3:on:db01");
     host.Ctl("vm 2 suspend_fault=hang");
-    host.Ctl("host hang_interval=3 hang_limit=30");
+    host.Ctl("host hang_interval=5 hang_limit=30");
     LullhostRunner lullhost;
 
     Output out = lullhost.Run(host, "suspend_vms");
@@ -288,7 +341,8 @@ TEST_F(EndToEndTest, SuspendStillInProgressEndsWith15) {
     EXPECT_NE(std::string::npos,
               file.find("id=\"1\" name=\"web01\" rebootstatus=\"to reboot\" status=\"Suspended\""))
         << file;
-    EXPECT_NE(std::string::npos, file.find("id=\"2\" name=\"stuck\" status=\"Powered on\""))
+    EXPECT_NE(std::string::npos, file.find("id=\"2\" name=\"stuck\" rebootstatus=\"to reboot\" "
+                                           "status=\"Powered on\""))
         << file;
     EXPECT_NE(std::string::npos, file.find("id=\"3\" name=\"db01\" status=\"Powered on\"")) << file;
     for (const std::string& line : host.Log()) {
@@ -297,12 +351,15 @@ TEST_F(EndToEndTest, SuspendStillInProgressEndsWith15) {
     }
     EXPECT_EQ("Powered on", host.VmState("3"));
 
-    // reboot is false: the next reboot_vms powers nothing on.
     host.Ctl("clear-log");
     out = lullhost.Run(host, "reboot_vms");
     EXPECT_EQ(0, out.code) << out.text;
-    EXPECT_EQ(2u, host.Log().size());
-    EXPECT_EQ("Suspended", host.VmState("1"));
+    const std::vector<std::string> rebootLog = {
+        VM_LISTING_LOG_HEAD[0],     VM_LISTING_LOG_HEAD[1],
+        "vim-cmd vmsvc/power.on 1", "vim-cmd vmsvc/power.getstate 1",
+        "vim-cmd vmsvc/power.on 2", "vim-cmd vmsvc/power.getstate 2"};
+    EXPECT_EQ(rebootLog, host.Log());
+    EXPECT_EQ("Powered on", host.VmState("1"));
 }
 
 // The suspend command finishes but the VM is still running afterwards.
@@ -334,6 +391,15 @@ TEST_F(EndToEndTest, MaintenanceRefusedEndsWith13) {
     const std::string file = ReadFile(lullhost.ListFile());
     EXPECT_NE(std::string::npos, file.find("maintenancemode=\"false\" reboot=\"false\""));
     EXPECT_NE(std::string::npos, file.find("rebootstatus=\"to reboot\" status=\"Suspended\""));
+
+    // The marked VM comes back; the host never entered maintenance mode, so it is not told to
+    // leave it.
+    host.Ctl("clear-log");
+    out = lullhost.Run(host, "reboot_vms");
+    EXPECT_EQ(0, out.code) << out.text;
+    EXPECT_EQ("Powered on", host.VmState("1"));
+    for (const std::string& line : host.Log())
+        EXPECT_NE("vim-cmd hostsvc/maintenance_mode_exit", line);
 }
 
 // A power-on fails: the run ends with 11, reboot is cleared, the failing VM and
@@ -391,4 +457,180 @@ TEST_F(EndToEndTest, WrongPasswordEndsWith6) {
               "reboot=\"false\"><vms></vms></esxiserver>\n",
               ReadFile(lullhost.ListFile()));
     EXPECT_EQ("Powered on", host.VmState("1"));
+}
+
+// A listing longer than any one read of the client's output is taken whole: the VMs at its end
+// are on record too. The state query is refused so that the run ends right after the listing.
+TEST_F(EndToEndTest, LongListingIsReadWhole) {
+    SimHost host(12);
+    std::string vms;
+    for (int i = 1; i <= 200; ++i)
+        vms += " " + std::to_string(i) + ":off:vm-" + std::to_string(i) +
+               "-with-a-long-name-as-datastores-have-them-0123456789";
+    host.Ctl("init --prompt current" + vms);
+    host.Ctl("host 'invalid_commands=[\"vmsvc/power.getstate\"]'");
+    LullhostRunner lullhost;
+
+    Output out = lullhost.Run(host, "suspend_vms");
+    EXPECT_EQ(11, out.code) << out.text;
+    const std::string file = ReadFile(lullhost.ListFile());
+    EXPECT_NE(std::string::npos, file.find("id=\"1\" name=\"vm-1-with")) << file;
+    EXPECT_NE(std::string::npos, file.find("id=\"200\" name=\"vm-200-with")) << file;
+}
+
+// VM names like the client's prompts are command output: the run neither takes them for a
+// password prompt nor waits for the end of a session.
+TEST_F(EndToEndTest, VmNamesLikeSessionCuesAreJustNames) {
+    SimHost host(13);
+    host.Ctl("init --prompt classic 1:on:vault-password: 2:on:logout-gw");
+    LullhostRunner lullhost;
+
+    Output out = lullhost.Run(host, "suspend_vms");
+    ASSERT_EQ(0, out.code) << out.text;
+    const std::string file = ReadFile(lullhost.ListFile());
+    EXPECT_NE(std::string::npos,
+              file.find("name=\"vault-password:\" rebootstatus=\"to reboot\" status=\"Suspended\""))
+        << file;
+    EXPECT_NE(std::string::npos,
+              file.find("name=\"logout-gw\" rebootstatus=\"to reboot\" status=\"Suspended\""))
+        << file;
+    EXPECT_EQ("on", host.Maintenance());
+}
+
+// The list file is the only record of what to resume: a failed login keeps it as it was, and a
+// second suspend_vms while the host is still in maintenance keeps its marks, so reboot_vms still
+// brings every VM back.
+TEST_F(EndToEndTest, EarlierRecordSurvivesFailedAndRepeatedSuspends) {
+    SimHost host(14);
+    host.Ctl("init --prompt current 1:on:web01 2:on:db01 3:off:archive");
+    LullhostRunner lullhost;
+
+    Output out = lullhost.Run(host, "suspend_vms");
+    ASSERT_EQ(0, out.code) << out.text;
+    const std::string record = ReadFile(lullhost.ListFile());
+    ASSERT_NE(std::string::npos, record.find("reboot=\"true\"")) << record;
+
+    out = lullhost.Run(host, "suspend_vms", "", "not-the-password");
+    EXPECT_EQ(6, out.code) << out.text;
+    EXPECT_EQ(record, ReadFile(lullhost.ListFile()));
+
+    out = lullhost.Run(host, "suspend_vms");
+    EXPECT_EQ(0, out.code) << out.text;
+    EXPECT_EQ(record, ReadFile(lullhost.ListFile()));
+
+    out = lullhost.Run(host, "reboot_vms");
+    EXPECT_EQ(0, out.code) << out.text;
+    EXPECT_EQ("off", host.Maintenance());
+    EXPECT_EQ("Powered on", host.VmState("1"));
+    EXPECT_EQ("Powered on", host.VmState("2"));
+    EXPECT_EQ("Powered off", host.VmState("3"));
+}
+
+// The connection breaks after a suspend command was sent and the host completed it: the VM is on
+// record all the same, and reboot_vms resumes it.
+TEST_F(EndToEndTest, VmIsMarkedOnceItsSuspendWasSent) {
+    SimHost host(15);
+    host.Ctl("init --prompt classic 1:on:web01 2:on:db01");
+    host.Ctl("vm 1 suspend_fault=drop");
+    LullhostRunner lullhost;
+
+    Output out = lullhost.Run(host, "suspend_vms");
+    EXPECT_NE(0, out.code) << out.text;
+    EXPECT_EQ("Suspended", host.VmState("1"));
+    const std::string file = ReadFile(lullhost.ListFile());
+    EXPECT_NE(std::string::npos, file.find("id=\"1\" name=\"web01\" rebootstatus=\"to reboot\""))
+        << file;
+    EXPECT_NE(std::string::npos, file.find("id=\"2\" name=\"db01\" status=\"Powered on\"")) << file;
+
+    host.Ctl("vm 1 suspend_fault=''");
+    out = lullhost.Run(host, "reboot_vms");
+    EXPECT_EQ(0, out.code) << out.text;
+    EXPECT_EQ("Powered on", host.VmState("1"));
+}
+
+// A list file that cannot be written, or an XML file that is no list file, ends the run before
+// anything reaches the host, and the file stays as it is.
+TEST_F(EndToEndTest, ListFileProblemsChangeNothing) {
+    SimHost host(16);
+    host.Ctl("init --prompt classic 1:on:web01");
+    LullhostRunner lullhost;
+
+    Output out = lullhost.Run(host, "suspend_vms", "ListFile=/nonexistent-folder/vms.xml");
+    EXPECT_EQ(2, out.code) << out.text;
+    EXPECT_TRUE(host.Log().empty());
+    EXPECT_EQ("Powered on", host.VmState("1"));
+
+    const std::string other = "<?xml version=\"1.0\"?>\n<settings><vms/></settings>\n";
+    std::ofstream(lullhost.ListFile()) << other;
+    for (const char* mode : {"reboot_vms", "suspend_vms"}) {
+        out = lullhost.Run(host, mode);
+        EXPECT_EQ(2, out.code) << mode << "\n" << out.text;
+        EXPECT_EQ(other, ReadFile(lullhost.ListFile())) << mode;
+    }
+    EXPECT_TRUE(host.Log().empty());
+    EXPECT_EQ("Powered on", host.VmState("1"));
+}
+
+// A VM id from the list file is put into a command line that the host's shell runs: an id that
+// is not a number is never sent; the other marked VMs are still resumed.
+TEST_F(EndToEndTest, DamagedVmIdIsNeverSent) {
+    SimHost host(17);
+    host.Ctl("init --prompt classic 1:suspended:web01 2:suspended:db01");
+    LullhostRunner lullhost;
+    std::ofstream(lullhost.ListFile())
+        << "<?xml version=\"1.0\"?>\n"
+           "<esxiserver host=\"127.0.0.2\" maintenancemode=\"false\" reboot=\"false\"><vms>"
+           "<virtualmachineserver id=\"1;id&gt;injected\" name=\"web01\" "
+           "rebootstatus=\"to reboot\"></virtualmachineserver>"
+           "<virtualmachineserver id=\"2\" name=\"db01\" "
+           "rebootstatus=\"to reboot\"></virtualmachineserver>"
+           "</vms></esxiserver>\n";
+
+    Output out = lullhost.Run(host, "reboot_vms");
+    EXPECT_EQ(2, out.code) << out.text;
+    for (const std::string& line : host.Log())
+        EXPECT_EQ(std::string::npos, line.find("injected")) << line;
+    EXPECT_EQ("Suspended", host.VmState("1"));
+    EXPECT_EQ("Powered on", host.VmState("2"));
+}
+
+// A termination signal stops the run at its next step: the list file holds what is known (the VM
+// whose suspend was sent is marked), the client logs out, and the exit code says so.
+TEST_F(EndToEndTest, InterruptedRunSavesWhatIsKnownAndLogsOut) {
+    SimHost host(18);
+    host.Ctl("init --prompt classic 1:on:web01 2:on:db01");
+    host.Ctl("vm 1 suspend_delay=4");
+    LullhostRunner lullhost;
+
+    pid_t pid = lullhost.Start(host, "suspend_vms");
+    ASSERT_GT(pid, 0);
+    const bool sent = AwaitLogLine(host, "vim-cmd vmsvc/power.suspend 1", 60);
+    kill(pid, SIGTERM);
+    const int code = WaitExit(pid, 60);
+    ASSERT_TRUE(sent);
+    EXPECT_EQ(16, code) << lullhost.StartedOutput();
+    const std::string file = ReadFile(lullhost.ListFile());
+    EXPECT_NE(std::string::npos, file.find("id=\"1\" name=\"web01\" rebootstatus=\"to reboot\""))
+        << file;
+    EXPECT_NE(std::string::npos, file.find("reboot=\"false\"")) << file;
+    for (const std::string& line : host.Log())
+        EXPECT_NE("vim-cmd vmsvc/power.suspend 2", line);
+    EXPECT_TRUE(AwaitLoggedOut(host, 30));
+}
+
+// A run killed outright cannot end the client itself: the client must see the end of its input
+// (or its parent's death) and log out by itself.
+TEST_F(EndToEndTest, KilledRunLeavesNoClientLoggedIn) {
+    SimHost host(19);
+    host.Ctl("init --prompt classic 1:on:web01");
+    host.Ctl("vm 1 suspend_delay=4");
+    LullhostRunner lullhost;
+
+    pid_t pid = lullhost.Start(host, "suspend_vms");
+    ASSERT_GT(pid, 0);
+    const bool sent = AwaitLogLine(host, "vim-cmd vmsvc/power.suspend 1", 60);
+    kill(pid, SIGKILL);
+    WaitExit(pid, 30);
+    ASSERT_TRUE(sent);
+    EXPECT_TRUE(AwaitLoggedOut(host, 30));
 }

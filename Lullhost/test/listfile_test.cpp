@@ -100,7 +100,7 @@ TEST_F(ListFileTest, ReadsAnyLetterCaseAndKeepsWhatTheFileLacks) {
     EXPECT_EQ("to reboot", Vm(host, 0)->GetRebootStatus());
     EXPECT_EQ("Suspended", Vm(host, 0)->GetStatus());
     EXPECT_EQ(300, Vm(host, 0)->GetTimeout());
-    EXPECT_EQ(0, Vm(host, 1)->GetTimeout());
+    EXPECT_EQ(300, Vm(host, 1)->GetTimeout()); // no digits: no usable timeout
 
     // Writing what was read gives the same attributes again, password never.
     ASSERT_TRUE(host.Save(m_path));
@@ -112,4 +112,65 @@ TEST_F(ListFileTest, ReadsAnyLetterCaseAndKeepsWhatTheFileLacks) {
                                             "name=\"db&amp;&quot;main&quot;\" "
                                             "rebootstatus=\"to reboot\" status=\"Suspended\" "
                                             "timeout=\"300\"></virtualmachineserver>"));
+}
+
+// A timeout that would abandon a VM command at once, or that does not fit, is damaged: the
+// default serves instead.
+TEST_F(ListFileTest, UnusableTimeoutsTakeTheDefault) {
+    const struct {
+        const char* text;
+        int seconds;
+    } rows[] = {{"45", 45},   {"0", 300},           {"-5", 300},
+                {"abc", 300}, {"99999999999", 300}, {"-99999999999", 300}};
+    for (const auto& row : rows) {
+        WriteFile(m_path, std::string("<?xml version=\"1.0\"?>\n<esxiserver><vms>"
+                                      "<virtualmachineserver id=\"1\" timeout=\"") +
+                              row.text + "\"/></vms></esxiserver>\n");
+        SshSrv::ESXiServer host("h", "u", "p");
+        ASSERT_TRUE(host.Load(m_path)) << row.text;
+        ASSERT_EQ(1u, host.GetVMs().size());
+        EXPECT_EQ(row.seconds, Vm(host, 0)->GetTimeout()) << row.text;
+    }
+}
+
+// Another XML file is no list file: reading it fails instead of giving an empty host.
+TEST_F(ListFileTest, OtherRootElementIsRefused) {
+    WriteFile(m_path, "<?xml version=\"1.0\"?>\n<config host=\"x\"><vms/></config>\n");
+    SshSrv::ESXiServer host("h", "u", "p");
+    EXPECT_FALSE(host.Load(m_path));
+}
+
+// The marks of an earlier run stay where the VM is still suspended, and "reboot" while the host
+// is still in maintenance mode.
+TEST_F(ListFileTest, CarryOverMarksOfVmsStillSuspended) {
+    WriteFile(m_path, "<?xml version=\"1.0\"?>\n<esxiserver maintenancemode=\"true\" "
+                      "reboot=\"true\"><vms>"
+                      "<virtualmachineserver id=\"1\" rebootstatus=\"to reboot\"/>"
+                      "<virtualmachineserver id=\"2\" rebootstatus=\"to reboot\"/>"
+                      "<virtualmachineserver id=\"3\"/>"
+                      "<virtualmachineserver id=\"4\" rebootstatus=\"to reboot\"/>"
+                      "<virtualmachineserver id=\"5\" rebootstatus=\"to reboot\"/>"
+                      "</vms></esxiserver>\n");
+    SshSrv::ESXiServer earlier;
+    ASSERT_TRUE(earlier.Load(m_path));
+
+    for (bool inMaintenance : {true, false}) {
+        SshSrv::ESXiServer now("h", "u", "p");
+        now.SetMaintenanceMode(inMaintenance);
+        // VM 4's state was not read (an interrupted run); VM 5 is gone from the host.
+        const char* vms[][2] = {
+            {"1", "Suspended"}, {"2", "Powered on"}, {"3", "Suspended"}, {"4", ""}};
+        for (auto& vm : vms) {
+            Env::String id = vm[0], name = "vm";
+            now.AddChild(id, name);
+            Vm(now, now.GetVMs().size() - 1)->SetStatus(vm[1]);
+        }
+        now.CarryOverMarks(earlier);
+        EXPECT_EQ("to reboot", Vm(now, 0)->GetRebootStatus());
+        EXPECT_EQ("", Vm(now, 1)->GetRebootStatus()); // running again: nothing to resume
+        EXPECT_EQ("", Vm(now, 2)->GetRebootStatus()); // never marked
+        EXPECT_EQ("to reboot", Vm(now, 3)->GetRebootStatus());
+        EXPECT_EQ(4u, now.GetVMs().size());
+        EXPECT_EQ(inMaintenance, now.GetReboot());
+    }
 }

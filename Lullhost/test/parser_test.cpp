@@ -189,6 +189,30 @@ TEST(EsxiListingTest, HeaderOnlyOrErrorWordsAddNothing) {
     EXPECT_TRUE(owner.children.empty());
 }
 
+// VM ids go into command lines that the host's shell runs: only plain numbers are ids. Other
+// lines of a listing (an annotation over several lines) add no VM.
+TEST(EsxiListingTest, OnlyNumericIdsMakeVms) {
+    ESXiCliParser parser;
+    RecordingOwner owner;
+    EXPECT_EQ(SSH_SUCCESS, parser.Parse("Vmid Name File\r\n"
+                                        "1;id>~/x evil [ds] e.vmx\r\n"
+                                        "second line of an annotation\r\n"
+                                        "99999999999 big [ds] b.vmx\r\n"
+                                        "42 good [ds] g.vmx\r\n~ # ",
+                                        ESXiCommand::ESX_CMD_GET_ALLVMS, &owner));
+    const std::vector<std::pair<std::string, std::string>> expected = {{"42", "good"}};
+    EXPECT_EQ(expected, owner.children);
+
+    const struct {
+        const char* id;
+        bool valid;
+    } ids[] = {{"0", true},   {"2147483647", true}, {"2147483648", false},
+               {"", false},   {"12a", false},       {"-1", false},
+               {" 1", false}, {"1;id", false},      {"1 && id", false}};
+    for (const auto& row : ids)
+        EXPECT_EQ(row.valid, SshSrv::is_vm_id(row.id)) << row.id;
+}
+
 TEST(EsxiStateTest, StateLineBecomesStatus) {
     struct Case {
         std::string answer;

@@ -14,6 +14,7 @@ faults) and commands.log (every line the shell received).
 import fcntl
 import json
 import os
+import signal
 import subprocess
 import sys
 import time
@@ -47,7 +48,8 @@ VM_DEFAULTS = {
     "poweron_delay": 0,
     "poweroff_delay": 0,
     # "" (none), "hang" (never finishes), "wrong_state" (finishes, state
-    # unchanged) or "invalid" (answers "Invalid command").
+    # unchanged), "invalid" (answers "Invalid command") or "drop" (the host
+    # completes the command but the connection breaks before the answer).
     "suspend_fault": "",
     "poweron_fault": "",
     "poweroff_fault": "",
@@ -198,6 +200,11 @@ def power_command(directory, state, command, vmid):
     time.sleep(float(vm[key + "_delay"]))
     if fault != "wrong_state":
         update_vm(directory, vmid, state=end_state)
+    if fault == "drop":
+        shell_pid = os.environ.get("ESXI_SIM_SHELL")
+        if shell_pid:
+            os.kill(int(shell_pid), signal.SIGKILL)
+        os._exit(1)
     return 0
 
 
@@ -263,6 +270,7 @@ def shell():
     bindir = os.path.dirname(os.path.abspath(__file__))
     env = dict(os.environ)
     env["ESXI_SIM_STATE"] = directory
+    env["ESXI_SIM_SHELL"] = str(os.getpid())
     env["PATH"] = bindir + ":/usr/bin:/bin"
     # Without a terminal nobody echoes the typed line; a real host always runs
     # its shell on one, so behave the same either way.

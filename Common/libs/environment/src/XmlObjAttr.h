@@ -4,6 +4,8 @@
 
 #include "EnvString.h"
 
+#include <cerrno>
+#include <climits>
 #include <cstdlib>
 
 namespace Env {
@@ -34,8 +36,15 @@ template <> class XmlObjStrAttr<int> : public XmlObjAttr<int> {
 public:
     using XmlObjAttr<int>::XmlObjAttr;
     String GetStr() const { return String::ToString(m_val); }
-    // Leading decimal digits; 0 when there are none.
-    void SetStr(const String& text) { m_val = std::atoi(text.c_str()); }
+    // Leading decimal digits; 0 when there are none. A number that does not fit an int is
+    // damaged and leaves the value as it was (the default for a freshly built object).
+    void SetStr(const String& text) {
+        errno = 0;
+        long long value = std::strtoll(text.c_str(), nullptr, 10);
+        if (errno == ERANGE || value < INT_MIN || value > INT_MAX)
+            return;
+        m_val = static_cast<int>(value);
+    }
 };
 
 template <> class XmlObjStrAttr<bool> : public XmlObjAttr<bool> {

@@ -1,6 +1,7 @@
 #include "XmlObject.h"
 
 #include "XmlObjBuilder.h"
+#include "file_platform.h"
 #include "zeb-tools-trace.h"
 
 namespace Env {
@@ -190,6 +191,22 @@ bool XmlObject::Save(const String& fileName) const {
                  "XmlObjectFile::Save error catched\n");
     }
     return false;
+}
+
+bool XmlObject::CanSave(const String& fileName) {
+    try {
+        if (fileName.empty())
+            return false;
+        std::string temp_name;
+        std::FILE* probe = file_platform::create_temp_beside(fileName, temp_name);
+        if (probe == nullptr)
+            return false;
+        std::fclose(probe);
+        file_platform::remove_file(temp_name);
+        return true;
+    } catch (...) {
+        return false;
+    }
 }
 
 bool XmlObject::Load(const String& fileName) {

@@ -132,6 +132,9 @@ public:
 
     // Writes this object as the root element of the file, replacing the file.
     bool Save(const String& fileName) const;
+    // Whether Save could replace the file now: a new file can be made beside it. Lets a caller
+    // find out before doing work whose only record is that file.
+    static bool CanSave(const String& fileName);
     // Fills this object from the root element of the file, whatever its name.
     bool Load(const String& fileName);
 

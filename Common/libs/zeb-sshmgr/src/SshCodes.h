@@ -19,7 +19,9 @@ enum SshCodes {
     SSH_FLASHING_LOGIC_ERR = 12,
     SSH_VERIFY_ERR = 13,
     SSH_PARSER_CANT_PARSE = 14,
-    SSH_PARSER_IN_PROGRESS = 15
+    SSH_PARSER_IN_PROGRESS = 15,
+    // The run was stopped by an interrupt or termination signal (Ctrl+C, console closed).
+    SSH_INTERRUPTED = 16
 };
 
 #endif

@@ -47,6 +47,14 @@ const char kPasswordMask[] = "********";
 // Once a password has been typed, the next password prompt means it was refused.
 bool g_bPasswordAnswered = false;
 
+// An answer without the shell prompt at its end is taken once the output has rested this many
+// polls: a command that prints a progress line and works on silently, or a host whose prompt
+// looks different, still gets its answer delivered.
+const int kQuietPollsWithoutPrompt = 2;
+
+// A bound for a runaway output; an answer is delivered when it reaches this size.
+const size_t kMaxAnswer = 16u << 20;
+
 bool has(const char* text, const char* part) {
     return strstr(text, part) != nullptr;
 }
@@ -63,7 +71,6 @@ SshSession::SshSession()
       m_iProcessId(PROC_NONE), m_nTimeout(1000) {
     m_szPath[0] = '\0';
     m_szArgs[0] = '\0';
-    m_response[0] = '\0';
     m_command[0] = '\0';
 }
 
@@ -139,6 +146,9 @@ SshCodes SshSession::SendCommand(const std::string& sCommand) {
         str_remove_ending(m_command);
         if (sCommand.empty())
             return SSH_SUCCESS;
+        // An interrupted run starts nothing new on the host.
+        if (interrupt_requested())
+            return SSH_INTERRUPTED;
         int written = write_fdhandle(stdin_w, sCommand.c_str());
         if (written > 0) {
             trace_sent(sCommand.c_str(), written);
@@ -154,41 +164,66 @@ SshCodes SshSession::SendCommand(const std::string& sCommand) {
     }
 }
 
+bool SshSession::ReadAvailable(int avail) {
+    char block[SSH_BUF_SIZE];
+    while (avail > 0) {
+        int got = read_fdhandle(stdout_r, block, sizeof(block), avail);
+        if (got <= 0)
+            return false;
+        m_received.append(block, static_cast<size_t>(got));
+        avail -= got;
+    }
+    return true;
+}
+
+bool SshSession::AnswerComplete(int quiet_polls) const {
+    if (quiet_polls < 1)
+        return false;
+    // While logging in, the client's own prompts end an answer; they are no shell prompt.
+    if (m_state != EXEC_REMOTE || m_received.size() >= kMaxAnswer)
+        return true;
+    return ends_with_shell_prompt(m_received.c_str()) || quiet_polls >= kQuietPollsWithoutPrompt;
+}
+
 SshCodes SshSession::GetData() {
     SshCodes result = SSH_SUCCESS;
     try {
         ZebTrace(TRACE_DEBUG, TAG("GetData"), "read data from ssh client's stdout\n");
         time_t last_output = time(nullptr);
-        int prev_avail = 0;
-        const int max_read = SSH_BUF_SIZE - 1;
+        int quiet_polls = 0;
+        m_received.clear();
+        m_response.clear();
         while (wait_process(m_iProcessId) == 0 && time(nullptr) - last_output <= m_nTimeout) {
+            if (interrupt_requested())
+                return SSH_INTERRUPTED;
             ZebTrace(TRACE_DEBUG, TAG("GetData"), "try to read block of data\n");
-            m_response[0] = '\0';
             int avail = get_bytes_avail(stdout_r);
-            if (avail > max_read) {
-                avail = max_read;
-                prev_avail = max_read;
+            if (avail > 0) {
+                // The silence limit counts from the last moment output was seen. Everything is
+                // read at once, so a client with more to say than the pipe holds is never stalled.
+                last_output = time(nullptr);
+                quiet_polls = 0;
+                if (!ReadAvailable(avail)) {
+                    ZebTrace(TRACE_ERROR, TAG("GetData"), "cannot read data\n");
+                    return StateToSshcode(SSH_SUCCESS);
+                }
+                if (m_received.size() < kMaxAnswer)
+                    continue;
             }
-            if (avail <= 0)
+            if (m_received.empty())
                 continue;
-            // The silence limit counts from the last moment output was seen.
-            last_output = time(nullptr);
-            if (avail != prev_avail) {
-                prev_avail = avail;
+            // The output has come to rest.
+            if (!AnswerComplete(++quiet_polls))
                 continue;
-            }
-            // The output has come to rest (or fills the buffer): take it.
-            int got = read_fdhandle(stdout_r, m_response, max_read, avail);
-            if (got <= 0) {
-                ZebTrace(TRACE_ERROR, TAG("GetData"), "cannot read data\n");
-                return StateToSshcode(SSH_SUCCESS);
-            }
-            m_response[got] = '\0';
-            prev_avail = 0;
+            m_response.swap(m_received);
+            m_received.clear();
+            quiet_polls = 0;
             NormalizeResponse();
-            if (m_response[0] != '\0')
+            if (!m_response.empty())
                 return SSH_SUCCESS;
         }
+        if (interrupt_requested())
+            return SSH_INTERRUPTED;
         if (time(nullptr) - last_output > m_nTimeout && m_state != EXEC_TERMINATED &&
             m_state != EXEC_QUIT) {
             zeb_trace(TRACE_DEBUG, "client canceled by timeout\n");
@@ -196,7 +231,7 @@ SshCodes SshSession::GetData() {
                 m_state = EXEC_CANCELED_BY_TIMEOUT;
             return StateToSshcode(result);
         }
-        m_response[0] = '\0';
+        m_response.clear();
         return result;
     } catch (...) {
         ZebTrace(TRACE_ERROR, TAG("GetData"), "SshSession::GetData error catched\n");
@@ -206,17 +241,27 @@ SshCodes SshSession::GetData() {
 
 void SshSession::NormalizeResponse() {
     try {
-        char* start = m_response;
-        char* echo = strstr(m_response, m_command);
-        if (echo != nullptr) {
+        size_t start = 0;
+        size_t echo = m_response.find(m_command);
+        if (echo != std::string::npos) {
             start = echo + strlen(m_command);
-            while (*start == '\r' || *start == '\n')
+            while (start < m_response.size() &&
+                   (m_response[start] == '\r' || m_response[start] == '\n'))
                 ++start;
         }
-        memmove(m_response, start, strlen(start) + 1);
-        str_remove_single_cr(m_response, sizeof(m_response));
-        str_remove_ending(m_response);
-        trace_recv(m_response);
+        // Lone carriage returns go; CR LF pairs stay. A NUL from the client ends the text, as it
+        // would for every reader of it.
+        std::string clean;
+        clean.reserve(m_response.size() - start);
+        for (size_t i = start; i < m_response.size() && m_response[i] != '\0'; ++i) {
+            if (m_response[i] == '\r' && (i + 1 >= m_response.size() || m_response[i + 1] != '\n'))
+                continue;
+            clean += m_response[i];
+        }
+        while (!clean.empty() && (clean.back() == '\r' || clean.back() == '\n'))
+            clean.pop_back();
+        m_response.swap(clean);
+        trace_recv(&m_response[0]);
     } catch (...) {
         ZebTrace(TRACE_ERROR, TAG("NormalizeResponse"),
                  "SshSession::NormalizeResponse error catched\n");
@@ -226,21 +271,23 @@ void SshSession::NormalizeResponse() {
 int SshSession::DefaultParser(SshCodes& errcode) {
     try {
         m_command[0] = '\0';
-        const char* r = m_response;
+        const char* r = m_response.c_str();
         const bool quit = m_state == EXEC_QUIT;
 
-        if (is_host_key_question(r)) {
+        // The client's prompts can only come while logging in: once the remote shell runs, a VM
+        // named like "vault-password:" or "logout-gw" is command output, not a cue.
+        switch (session_cue(r, m_state < EXEC_REMOTE)) {
+        case CUE_CHANGED_HOST_KEY:
             m_state = EXEC_KEY_EXCHANGE;
-            if (is_changed_host_key(r)) {
-                trace_changed_host_key(TAG("DefaultParser"));
-                snprintf(m_command, sizeof(m_command), "%s", SSH_LINE_END);
-                errcode = StateToSshcode(errcode);
-                return 0;
-            }
+            trace_changed_host_key(TAG("DefaultParser"));
+            snprintf(m_command, sizeof(m_command), "%s", SSH_LINE_END);
+            errcode = StateToSshcode(errcode);
+            return 0;
+        case CUE_HOST_KEY:
+            m_state = EXEC_KEY_EXCHANGE;
             snprintf(m_command, sizeof(m_command), "%s%s", "y", SSH_LINE_END);
             return 1;
-        }
-        if ((has(r, "password:") || has(r, "Password:")) && !has(r, "weak admin's password:")) {
+        case CUE_PASSWORD:
             m_state = EXEC_LOGIN;
             if (!g_bPasswordAnswered) {
                 snprintf(m_command, sizeof(m_command), "%s%s", m_sPassword.c_str(), SSH_LINE_END);
@@ -252,14 +299,14 @@ int SshSession::DefaultParser(SshCodes& errcode) {
             ZebTrace(TRACE_DEBUG, TAG("DefaultParser"), "wrong password, terminate connection\n");
             errcode = StateToSshcode(errcode);
             return 0;
-        }
-        if (isVerboseInformation(r)) {
+        case CUE_CHATTER:
             ZebTrace(TRACE_DEBUG, TAG("DefaultParser"), "plink verbose information\n");
             return 1;
-        }
-        if (has(r, "logout") || has(r, "connection abort")) {
+        case CUE_SESSION_END:
             m_state = EXEC_QUIT;
             return 1;
+        case CUE_NONE:
+            break;
         }
         if (has(r, "system has unsaved changes")) {
             if (!has(r, "y/n"))
@@ -304,13 +351,14 @@ SshCodes SshSession::GetResponse(char** ppResponse) {
             ZebTrace(TRACE_ERROR, TAG("GetResponse"), "container for response not defined\n");
             return StateToSshcode(SSH_SUCCESS);
         }
-        *ppResponse = m_response;
+        m_response.clear();
+        *ppResponse = &m_response[0];
         for (;;) {
-            m_response[0] = '\0';
             result = GetData();
+            *ppResponse = &m_response[0];
             if (result != SSH_SUCCESS)
                 return result;
-            if (m_response[0] == '\0') {
+            if (m_response.empty()) {
                 ZebTrace(TRACE_DEBUG, TAG("GetResponse"), "can't read data from ssh session\n");
                 return StateToSshcode(SSH_SUCCESS);
             }

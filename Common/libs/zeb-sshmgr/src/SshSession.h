@@ -23,7 +23,9 @@ public:
     SshCodes Init();
     SshCodes RunSshClient(const char* cszHost, const char* cszUser, const char* cszPassword);
     SshCodes SendCommand(const std::string& sCommand);
-    // *ppResponse points to the session's own buffer, valid until the next call on the session.
+    // The whole answer: everything the client printed until its output came to rest (after a
+    // command: and ended in the shell prompt, or rested a while longer without one). *ppResponse
+    // points to the session's own text, valid until the next call on the session.
     SshCodes GetResponse(char** ppResponse);
     void CloseSession();
 
@@ -43,6 +45,10 @@ protected:
 
 private:
     bool WriteAnswer();
+    // Moves everything the client has written so far into m_received; false when reading fails.
+    bool ReadAvailable(int avail);
+    // Whether the output that has rested for quiet_polls polls is a whole answer.
+    bool AnswerComplete(int quiet_polls) const;
 
     fd_handle stdout_r;
     fd_handle stdout_w;
@@ -56,7 +62,8 @@ private:
     SshState m_state;
     char m_szPath[SSH_BUF_SIZE];
     char m_szArgs[SSH_BUF_SIZE];
-    char m_response[SSH_BUF_SIZE];
+    std::string m_received; // raw output collected for the current answer
+    std::string m_response; // the answer handed to the caller
     char m_command[SSH_BUF_SIZE];
     proc_handle m_iProcessId;
     int m_nTimeout;

@@ -47,6 +47,39 @@ bool isVerboseInformation(const char* recv) {
     return false;
 }
 
+bool ends_with_shell_prompt(const char* text) {
+    if (text == nullptr)
+        return false;
+    size_t end = strlen(text);
+    while (end > 0 && (text[end - 1] == ' ' || text[end - 1] == '\t' || text[end - 1] == '\r' ||
+                       text[end - 1] == '\n'))
+        --end;
+    size_t begin = end;
+    while (begin > 0 && text[begin - 1] != '\n' && text[begin - 1] != '\r')
+        --begin;
+    if (end == begin)
+        return false;
+    const char last = text[end - 1];
+    // The home folder's "~" keeps an output line that happens to end in "#" or "]" from counting.
+    return (last == '#' || last == ']' || last == '$') &&
+           memchr(text + begin, '~', end - begin) != nullptr;
+}
+
+SessionCue session_cue(const char* text, bool logging_in) {
+    if (text == nullptr || !logging_in)
+        return CUE_NONE;
+    if (is_host_key_question(text))
+        return is_changed_host_key(text) ? CUE_CHANGED_HOST_KEY : CUE_HOST_KEY;
+    if ((strstr(text, "password:") || strstr(text, "Password:")) &&
+        !strstr(text, "weak admin's password:"))
+        return CUE_PASSWORD;
+    if (isVerboseInformation(text))
+        return CUE_CHATTER;
+    if (strstr(text, "logout") || strstr(text, "connection abort"))
+        return CUE_SESSION_END;
+    return CUE_NONE;
+}
+
 bool is_host_key_question(const char* recv) {
     return strstr(recv, "host key") && strstr(recv, "fingerprint") &&
            (strstr(recv, "y/n") || strstr(recv, "yes/no"));

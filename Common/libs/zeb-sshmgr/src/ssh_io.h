@@ -6,6 +6,7 @@
 
 #include "ssh_defines.h"
 
+// The copy is not inherited by a child (POSIX: close-on-exec): only the standard handles are.
 fd_handle dup_fdhandle(fd_handle oldfd);
 // Installs a copy of oldfd as standard handle newfd (STD_INPUT_HANDLE ...); none on failure.
 fd_handle dup2_std_fdhandle(fd_handle oldfd, int newfd);
@@ -40,6 +41,16 @@ void release_process(proc_handle child);
 void close_client(proc_handle child);
 // Puts the saved standard handles back (those that exist) and closes the saved copies.
 void restore_std_fdhandles(fd_handle& stdin_def, fd_handle& stdout_def, fd_handle& stderr_def);
+
+// From here on, Ctrl+C, a termination or hang-up signal (Windows: the console's control events)
+// only set a flag that interrupt_requested() reports, so that a run can stop at its next step,
+// save what it knows and end the client.
+void install_interrupt_handlers();
+int interrupt_requested();
+// Opens the null device on standard descriptors that are closed, so that no file or pipe opened
+// later takes their place (a tool started with "<&-" would otherwise use descriptor 0 for its
+// own output).
+void ensure_std_handles();
 
 int winsock_init();
 int winsock_cleanup();

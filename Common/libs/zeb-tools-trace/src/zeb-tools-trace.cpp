@@ -84,6 +84,8 @@ int vtrace(int logbit, const char* szFunc, const char* fmt, va_list args) {
         std::fprintf(stream, "%s: %s%s: %s", stamp, marker, szFunc, message);
     else
         std::fprintf(stream, "%s: %s%s", stamp, marker, message);
+    // Written out at once: a run that is killed keeps every line traced before.
+    std::fflush(stream);
 
     std::free(message);
     return 0;

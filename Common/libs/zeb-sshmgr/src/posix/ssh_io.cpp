@@ -4,16 +4,21 @@
 
 #include "zeb-tools-trace.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <initializer_list>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 fd_handle dup_fdhandle(fd_handle oldfd) {
-    return dup(oldfd);
+    // The tool's own pipe ends must not stay open in the client: if the tool is killed, the
+    // client has to see the end of its input and leave by itself.
+    return fcntl(oldfd, F_DUPFD_CLOEXEC, 0);
 }
 
 fd_handle dup2_std_fdhandle(fd_handle oldfd, int newfd) {
@@ -60,6 +65,42 @@ int write_fdhandle(fd_handle fd_w, const char* send) {
     ssize_t written = write(fd_w, send, strlen(send));
     sigaction(SIGPIPE, &previous, nullptr);
     return static_cast<int>(written);
+}
+
+namespace {
+
+volatile sig_atomic_t g_interrupted = 0;
+
+void on_interrupt(int) {
+    g_interrupted = 1;
+}
+
+} // namespace
+
+void install_interrupt_handlers() {
+    struct sigaction action = {};
+    action.sa_handler = on_interrupt;
+    sigemptyset(&action.sa_mask);
+    // No SA_RESTART: a wait in progress ends early so that the run notices the flag at once.
+    for (int sig : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(sig, &action, nullptr);
+}
+
+int interrupt_requested() {
+    return g_interrupted != 0;
+}
+
+void ensure_std_handles() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        int null_fd = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        // open() takes the lowest free descriptor, which is this one.
+        if (null_fd != -1 && null_fd != fd) {
+            dup2(null_fd, fd);
+            close(null_fd);
+        }
+    }
 }
 
 int winsock_init() {

@@ -8,6 +8,9 @@
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -63,10 +66,19 @@ proc_handle start_child(fd_handle /*fd_in*/, fd_handle /*fd_out*/, fd_handle /*f
         argv.push_back(&piece[0]);
     argv.push_back(nullptr);
 
+    const pid_t parent = getpid();
     pid_t pid = fork();
     if (pid < 0)
         return PROC_NONE;
     if (pid == 0) {
+#ifdef __linux__
+        // A tool killed outright takes the client with it instead of leaving it logged in.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent)
+            _exit(0);
+#else
+        (void)parent;
+#endif
         // A session of its own: without a controlling terminal the client cannot bypass the
         // pipes and ask for the password on the terminal the tool was started from.
         setsid();

@@ -60,3 +60,30 @@ void release_process(proc_handle child) {
     if (child != PROC_NONE)
         CloseHandle(child);
 }
+
+namespace {
+
+volatile LONG g_interrupted = 0;
+
+BOOL WINAPI on_console_event(DWORD event) {
+    InterlockedExchange(&g_interrupted, 1);
+    // Ctrl+C and Ctrl+Break are handled: the run stops at its next step. After a console close,
+    // log-off or shut-down Windows ends the process as soon as this returns, so the handler
+    // holds on and leaves the run its grace period to save and end the client.
+    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
+        Sleep(10000);
+    return TRUE;
+}
+
+} // namespace
+
+void install_interrupt_handlers() {
+    SetConsoleCtrlHandler(on_console_event, TRUE);
+}
+
+int interrupt_requested() {
+    return InterlockedCompareExchange(&g_interrupted, 0, 0) != 0;
+}
+
+// Windows hands a process without standard handles null ones; nothing takes their place.
+void ensure_std_handles() {}
