@@ -68,6 +68,11 @@ TEST_F(SettingsTest, InstantsGetAReadableCopy) {
     SetProbeSecondsInterval(3600);
     SetVersionOriginal(7);
     SetOriginalProgramName("Tool");
+    // Stamps are texts: two that read as the same number still differ.
+    SetOriginalStamp("2026-12-09a");
+    Info("NewSetup", "Stamp", "2026-12-09b");
+    EXPECT_EQ(OriginalStamp(), "2026-12-09a");
+    EXPECT_EQ(InfoStamp(), "2026-12-09b");
     EXPECT_EQ(ProbeSecondsLast(), instant);
     EXPECT_EQ(ReAskSecondsLast(), instant + 60);
     EXPECT_EQ(ProbeSecondsInterval(), 3600);
