@@ -61,7 +61,7 @@ void SetSettingsSource(const std::string& headerItem1) {
 }
 
 std::string OriginalSettingsFile() {
-    return ProgramFolder(true) + BaseName(FileNameOf(g_headerItem1)) + ".original";
+    return ProgramFolder(true) + BaseName(FileNameOf(g_headerItem1), true) + ".original";
 }
 
 std::string UpdateInfoFile() {

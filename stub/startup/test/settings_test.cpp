@@ -36,6 +36,9 @@ TEST_F(SettingsTest, FilesBesideTheProgram) {
     const std::string base = "stub-settings-" + std::to_string(stubtest::OwnPid());
     EXPECT_EQ(OriginalSettingsFile(), ProgramFolder(true) + base + ".original");
     EXPECT_EQ(UpdateInfoFile(), ProgramFolder(true) + base + ".exe");
+    // Every extension goes, as the update agent names the file.
+    SetSettingsSource("http://up.example/Product.v2.ini");
+    EXPECT_EQ(OriginalSettingsFile(), ProgramFolder(true) + "Product.original");
 }
 
 TEST_F(SettingsTest, DefaultsWhenNothingIsWritten) {
