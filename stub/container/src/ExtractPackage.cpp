@@ -4,9 +4,9 @@
 #include "ContainerFormat.h"
 #include "FileOutput.h"
 #include "TGFileInfo.h"
-#include "platform/fileio.h"
 #include "platform/files.h"
 #include "platform/system.h"
+#include "util/files.h"
 #include "util/services.h"
 #include "util/text.h"
 
@@ -76,7 +76,7 @@ ExtractStatus CheckPiece(const std::string& sPath, std::uint64_t nStart, std::ui
 
 std::string SaveErrorReport(const std::string& sSystemText, std::uint64_t nDataSize,
                             const std::string& sPath) {
-    std::int64_t size = plat::file_size(sPath);
+    std::int64_t size = FileSizeOrNone(sPath);
     char freeText[64];
     std::snprintf(freeText, sizeof freeText, "%.0f", plat::free_disk_space(sPath));
     return sSystemText + "<P>" + "  Data Size: <T>" + std::to_string(nDataSize) + " Bytes<P>" +

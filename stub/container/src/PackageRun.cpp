@@ -2,7 +2,7 @@
 
 #include "FileOutput.h"
 #include "TGFileInfo.h"
-#include "platform/fileio.h"
+#include "platform/files.h"
 #include "platform/system.h"
 #include "util/text.h"
 
@@ -184,7 +184,7 @@ RunOutcome DownloadAndRunPackage(const TGFileInfo& self, const std::string& sFol
     if (error.empty())
         outcome = RunPackage(sFolder, setup, "", !quiet, facts, sv);
     if (downloaded)
-        plat::delete_file(setup);
+        plat::remove_file(setup, false);
     if (!error.empty() && error != "!")
         sv.ErrorBox(error);
     return outcome;

@@ -103,6 +103,11 @@ void ProgressCallback(int nMode, plat::WParam wParam, std::int64_t nMax, std::in
     }
 }
 
+void ShowActivityBar() {
+    if (MainWindow().hWnd != 0)
+        plat::show_child(MainWindow().hWnd, CHILD_ACTIVITY_BAR, true);
+}
+
 bool CloseMainWindow() {
     Log(".. CloseMainWindow() - Start");
     MainWindowState& mw = MainWindow();

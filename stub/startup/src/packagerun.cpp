@@ -1,7 +1,6 @@
 #include "startup/packagerun.h"
 
 #include "PlatformRun.h"
-#include "platform/fileio.h"
 #include "platform/files.h"
 #include "platform/identity.h"
 #include "platform/messages.h"
@@ -11,6 +10,7 @@
 #include "startup/settings.h"
 #include "startup/switches.h"
 #include "util/debug.h"
+#include "util/files.h"
 
 namespace {
 
@@ -28,6 +28,7 @@ public:
     }
     void ShowWindow() override { plat::show_window(MainWindow().hWnd, plat::SHOW_SHOW); }
     void HideWindow() override { plat::show_window(MainWindow().hWnd, plat::SHOW_HIDE); }
+    void ShowActivityBar() override { ::ShowActivityBar(); }
     std::string AlternativeFolder(double) override {
         m_sAlternative = AlternativeTempDrive() ? ::AlternativeFolder() : "";
         return m_sAlternative;
@@ -45,11 +46,11 @@ public:
     }
     void RemoveShortcuts() override {
         if (RemoveStartUpShortcut() && !m_sStartUpLink.empty() &&
-            plat::file_size(m_sStartUpLink) >= 0)
-            plat::delete_file(m_sStartUpLink);
+            FileSizeOrNone(m_sStartUpLink) >= 0)
+            plat::remove_file(m_sStartUpLink, false);
         if (RemoveCheckForNewUpdateShortcut() && !m_sUpdateLink.empty() &&
-            plat::file_size(m_sUpdateLink) >= 0)
-            plat::delete_file(m_sUpdateLink);
+            FileSizeOrNone(m_sUpdateLink) >= 0)
+            plat::remove_file(m_sUpdateLink, false);
     }
     std::string ThreadTag() override { return "_" + std::to_string(plat::current_thread_id()); }
 

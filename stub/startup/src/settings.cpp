@@ -61,7 +61,7 @@ void SetSettingsSource(const std::string& headerItem1) {
 }
 
 std::string OriginalSettingsFile() {
-    return ProgramFolder(true) + BaseName(FileNameOf(g_headerItem1)) + ".original";
+    return ProgramFolder(true) + BaseName(FileNameOf(g_headerItem1), true) + ".original";
 }
 
 std::string UpdateInfoFile() {
@@ -103,11 +103,11 @@ std::int64_t VersionOriginal() {
 void SetVersionOriginal(std::int64_t value) {
     WriteOriginal("VersionOriginal", value);
 }
-std::int64_t OriginalStamp() {
-    return OriginalInt(kOriginal, "Stamp");
+std::string OriginalStamp() {
+    return OriginalString(kOriginal, "Stamp");
 }
-void SetOriginalStamp(std::int64_t value) {
-    WriteOriginal("Stamp", value);
+void SetOriginalStamp(const std::string& value) {
+    WriteIniString(OriginalSettingsFile(), kOriginal, "Stamp", value);
 }
 std::string OriginalProgramName() {
     return OriginalString(kOriginal, "ProgramName");
@@ -200,8 +200,8 @@ std::string ValidVersions() {
 std::int64_t VersionNew() {
     return InfoInt(kNewSetup, "VersionNew");
 }
-std::int64_t InfoStamp() {
-    return InfoInt(kNewSetup, "Stamp");
+std::string InfoStamp() {
+    return InfoString(kNewSetup, "Stamp");
 }
 bool RemoveStartUpShortcut() {
     return ReadIniString(UpdateInfoFile(), kNewSetup, "RemoveStartUpShortcut", "0") == "1";

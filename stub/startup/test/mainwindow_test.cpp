@@ -69,6 +69,7 @@ plat::MsgResult ListenerProc(plat::WindowHandle w, std::uint32_t m, plat::WParam
 struct TickRecord {
     plat::WindowInfo created;
     std::vector<int> activity;
+    std::uint32_t activityStyle = 0;
     int progressMax = 0;
     int progressPos = 0;
     plat::ChildInfo status;
@@ -141,9 +142,11 @@ TEST_F(MainWindowRun, LeftToRightWindowServesProgressMessagesAndTheTwoStepClose)
             rec.progressPos = Child(now, CHILD_PROGRESS_BAR)->pos;
         }
         SetStatusText("Unpacking", "Tahoma", 0, 8);
+        ShowActivityBar();
         plat::WindowInfo now;
         plat::describe_window(h, now);
         rec.status = *Child(now, CHILD_STATUS_LINE);
+        rec.activityStyle = Child(now, CHILD_ACTIVITY_BAR)->style;
 
         plat::send_message(h, plat::MSG_CLOSE, 0, 0);
         rec.stillThereAfterFirstClose = plat::is_window(h);
@@ -181,6 +184,7 @@ TEST_F(MainWindowRun, LeftToRightWindowServesProgressMessagesAndTheTwoStepClose)
     EXPECT_EQ(rec.progressPos, 7);
     EXPECT_EQ(rec.status.text, "Unpacking");
     EXPECT_EQ(rec.status.style & 0xFFFF000Fu, 0x50000000u);
+    EXPECT_EQ(rec.activityStyle & 0xFFFF0000u, 0x50000000u); // shown on request
     EXPECT_EQ(rec.agentAnswer, 5);
 
     EXPECT_TRUE(rec.stillThereAfterFirstClose);

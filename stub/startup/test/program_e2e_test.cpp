@@ -407,6 +407,89 @@ TEST_F(StubProgram, AgentCopyProbesDownloadsAndChecksAnUpdate) {
     EXPECT_NE(original.find("__ProbeSecondsLast="), std::string::npos) << original;
     EXPECT_FALSE(fs::exists(Path("update")));
 }
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+// The whole install: the running product is ended, the update package's
+// installer runs and removes the shared atom, the new version is recorded,
+// and the product and the agent start again.
+TEST_F(StubProgram, AgentCopyInstallsAnUpdateAndRestartsTheProductAndItself) {
+    LoopbackServer server;
+    ASSERT_GT(server.Port(), 0);
+    fs::create_directory(Path("server"));
+    const std::string base = server.Url("/file" + Path("server"));
+    const std::vector<std::string> common = {"--update-url", base,   "--info-file", "tool.ini",
+                                             "--agent-file", "tool", "--token",     "fam-1"};
+    std::vector<std::string> agentOptions = {"--agent", "--run-log"};
+    agentOptions.insert(agentOptions.end(), common.begin(), common.end());
+    const std::string tool = Package("tool", agentOptions);
+    std::vector<std::string> updateOptions = common;
+    for (const std::string& o :
+         {std::string("--main"), std::string(RECORDER_EXE), std::string("--name"),
+          std::string("install"), std::string("--params"), "/record=" + Path("install.txt")})
+        updateOptions.push_back(o);
+    const std::string update = Package("server/update", updateOptions);
+
+    // The product: a copy of the recorder, so that it is found by its path.
+    const std::string product = Path("product");
+    fs::copy_file(RECORDER_EXE, product);
+    const pid_t productPid = fork();
+    ASSERT_GE(productPid, 0);
+    if (productPid == 0) {
+        execl(product.c_str(), product.c_str(), "/stay", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    ASSERT_TRUE(Await([&] { return !ReadAll(product + ".txt").empty(); }));
+
+    std::ofstream(Path("server/tool.ini"))
+        << "[NewSetup]\nDownloadURL_UPDATE=" << base
+        << "\nNameOfUpdateFile=update\nSizeOfUpdateFile=" << fs::file_size(update)
+        << "\nVersionNew=5\nStamp=7\nRunningProcess=" << product
+        << "\nShutDownMethod=Using Terminate Process\nRestartProcess=1\n";
+    std::ofstream(Path("tool.original"))
+        << "[OriginalSetup]\nProbeSecondsInterval=0\nVersionOriginal=4\nStamp=6\n";
+
+    const std::string copyClass = ".AutoUpdate.X_tool";
+    EXPECT_EQ(RunProcess({tool, "/DELAY=0"}), 0);
+    plat::WindowHandle first = 0;
+    ASSERT_TRUE(Await([&] { return (first = plat::find_window(copyClass)) != 0; }));
+    // The product ended by the agent is reaped here; then it runs again.
+    int status = 0;
+    EXPECT_EQ(waitpid(productPid, &status, 0), productPid);
+    EXPECT_TRUE(Await([&] { return Lines(ReadAll(product + ".txt")).size() >= 2; }, 20000))
+        << ReadAll(Path("X_tool.log"));
+    plat::WindowHandle second = 0;
+    EXPECT_TRUE(Await(
+        [&] {
+            second = plat::find_window(copyClass);
+            return second != 0 && second != first;
+        },
+        30000))
+        << "the agent did not start again";
+
+    EXPECT_EQ(RunProcess({tool, "/STOP=0"}), 0);
+    EXPECT_TRUE(Await([&] { return plat::find_window(copyClass) == 0; }));
+
+    EXPECT_EQ(Lines(ReadAll(product + ".txt")), (std::vector<std::string>{"/stay", ""}));
+    const std::string install = ReadAll(Path("install.txt"));
+    EXPECT_EQ(install.rfind("/OriginalInfoFile=", 0), 0u) << install;
+    EXPECT_NE(install.find(Path("tool.ini")), std::string::npos) << install;
+    EXPECT_NE(install.find("/TH_ID=_"), std::string::npos) << install;
+    const std::string original = ReadAll(Path("tool.original"));
+    EXPECT_NE(original.find("VersionOriginal=5"), std::string::npos) << original;
+    EXPECT_NE(original.find("Stamp=7"), std::string::npos) << original;
+    EXPECT_FALSE(fs::exists(Path("update")));
+    const std::string log = ReadAll(Path("X_tool.log"));
+    EXPECT_NE(log.find("PerformAutoUpdate() - END    Result=TRUE"), std::string::npos) << log;
+    // The plain agent starts again; it makes the new copy after its wait.
+    EXPECT_NE(log.find(".. WinExec - \"" + tool + "\" /_ZZ=99 /WAIT=10"), std::string::npos) << log;
+}
 #endif
 
 } // namespace

@@ -36,6 +36,9 @@ TEST_F(SettingsTest, FilesBesideTheProgram) {
     const std::string base = "stub-settings-" + std::to_string(stubtest::OwnPid());
     EXPECT_EQ(OriginalSettingsFile(), ProgramFolder(true) + base + ".original");
     EXPECT_EQ(UpdateInfoFile(), ProgramFolder(true) + base + ".exe");
+    // Every extension goes, as the update agent names the file.
+    SetSettingsSource("http://up.example/Product.v2.ini");
+    EXPECT_EQ(OriginalSettingsFile(), ProgramFolder(true) + "Product.original");
 }
 
 TEST_F(SettingsTest, DefaultsWhenNothingIsWritten) {
@@ -68,6 +71,11 @@ TEST_F(SettingsTest, InstantsGetAReadableCopy) {
     SetProbeSecondsInterval(3600);
     SetVersionOriginal(7);
     SetOriginalProgramName("Tool");
+    // Stamps are texts: two that read as the same number still differ.
+    SetOriginalStamp("2026-12-09a");
+    Info("NewSetup", "Stamp", "2026-12-09b");
+    EXPECT_EQ(OriginalStamp(), "2026-12-09a");
+    EXPECT_EQ(InfoStamp(), "2026-12-09b");
     EXPECT_EQ(ProbeSecondsLast(), instant);
     EXPECT_EQ(ReAskSecondsLast(), instant + 60);
     EXPECT_EQ(ProbeSecondsInterval(), 3600);

@@ -10,9 +10,10 @@
 #include "TGFileInfo.h"
 #include "dialogs/Inform.h"
 #include "dialogs/MsgBox.h"
-#include "platform/fileio.h"
+#include "platform/files.h"
 #include "platform/system.h"
 #include "util/debug.h"
+#include "util/files.h"
 #include "util/numbers.h"
 #include "util/processes.h"
 #include "util/services.h"
@@ -70,7 +71,7 @@ bool CopyStreamed(const std::string& from, const std::string& to) {
     if (!in)
         return false;
     const std::string temp = to + ".part";
-    plat::delete_file(temp);
+    plat::remove_file(temp, false);
     plat::FileHandle out = plat::create_new_file(temp);
     if (out == plat::kNoFile) {
         std::fclose(in);
@@ -88,7 +89,7 @@ bool CopyStreamed(const std::string& from, const std::string& to) {
     if (ok)
         ok = plat::replace_file(temp, to);
     if (!ok)
-        plat::delete_file(temp);
+        plat::remove_file(temp, false);
     return ok;
 }
 
@@ -543,8 +544,8 @@ bool UpdateAgent::SizeCheck() {
     std::string error;
     if (name.empty()) {
         actual = -1;
-    } else if (plat::file_size(used) >= 0) {
-        actual = plat::file_size(used);
+    } else if (FileSizeOrNone(used) >= 0) {
+        actual = FileSizeOrNone(used);
     } else if (!m_bTestMode && m_host.connected(error)) {
         used = base + "/" + name;
         actual = m_host.remoteSize(used);
@@ -581,7 +582,7 @@ bool UpdateAgent::FetchInfo(const std::string& source, bool local, std::string& 
     // The INFO file is fetched beside itself and replaces the good one only
     // when what arrived is a usable INFO file.
     const std::string temp = InfoPath() + ".new";
-    plat::delete_file(temp);
+    plat::remove_file(temp, false);
     std::string content;
     bool arrived = false;
     if (local) {
@@ -592,7 +593,7 @@ bool UpdateAgent::FetchInfo(const std::string& source, bool local, std::string& 
         arrived = m_host.download(source, temp, errorText, content);
         m_host.wait(500);
     }
-    std::int64_t size = plat::file_size(temp);
+    std::int64_t size = FileSizeOrNone(temp);
     if (arrived && errorText.empty() && size > kInfoFileCap)
         errorText =
             "The INFO file is larger than " + std::to_string(kInfoFileCap) + " bytes: " + source;
@@ -603,7 +604,7 @@ bool UpdateAgent::FetchInfo(const std::string& source, bool local, std::string& 
     bool ok = arrived && errorText.empty() && size > 0;
     if (ok)
         ok = plat::replace_file(temp, InfoPath());
-    plat::delete_file(temp);
+    plat::remove_file(temp, false);
     return ok;
 }
 
@@ -625,7 +626,7 @@ bool UpdateAgent::DownloadFileAU(const std::string& base, const std::string& fil
     m_host.status(Text(kind == KIND_INFO ? "s31" : kind == KIND_UPDATE ? "s32" : "s33"));
 
     std::string connError;
-    bool local = !name.empty() && plat::file_size(source) >= 0;
+    bool local = !name.empty() && FileSizeOrNone(source) >= 0;
     bool remote = !local && !name.empty() && !m_bTestMode && m_host.connected(connError);
     if (kind == KIND_INFO) {
         if (local || remote) {
@@ -634,7 +635,7 @@ bool UpdateAgent::DownloadFileAU(const std::string& base, const std::string& fil
             ok = FetchInfo(source, local, errorText);
         }
     } else if (local) {
-        if (plat::file_size(source) > 0) {
+        if (FileSizeOrNone(source) > 0) {
             localCopy = JoinLocal(m_config.folder, name);
             if (!CopyStreamed(source, localCopy))
                 errorText = Text("s4");
@@ -663,13 +664,13 @@ bool UpdateAgent::DownloadFileAU(const std::string& base, const std::string& fil
         if (!TokenCheck(kind, localCopy)) {
             ok = false;
             std::string message = Http404Text(localCopy, "", source, "Bad Secret Token!");
-            plat::delete_file(localCopy);
+            plat::remove_file(localCopy, false);
             Log("ERROR: " + message);
             m_host.errorBox(0, message, Caption("Error", "Error"));
         } else if (!DigestCheck(kind, localCopy)) {
             ok = false;
             std::string message = "Bad SHA-256 Checksum!<P><P>" + source;
-            plat::delete_file(localCopy);
+            plat::remove_file(localCopy, false);
             Log("ERROR: " + message);
             m_host.errorBox(0, message, Caption("Error", "Error"));
         }
@@ -686,7 +687,7 @@ bool UpdateAgent::DownloadFileAU(const std::string& base, const std::string& fil
 }
 
 bool UpdateAgent::TokenCheck(int kind, const std::string& localCopy) {
-    if (plat::file_size(localCopy) < 0)
+    if (FileSizeOrNone(localCopy) < 0)
         return false;
     if (kind == KIND_UPDATE) {
         container::TGFileInfo package(localCopy);
@@ -846,7 +847,7 @@ bool UpdateAgent::PerformAutoUpdate() {
             if (result)
                 WriteIniInt64(OriginalPath(), "OriginalSetup", "VersionOriginal",
                               InfoInt("NewSetup", "VersionNew"));
-            plat::delete_file(updatePath);
+            plat::remove_file(updatePath, false);
 
             text = ReplaceAll(Text("s16"), "PROG_NAME", programName);
             bool answer = true;
@@ -863,7 +864,7 @@ bool UpdateAgent::PerformAutoUpdate() {
                 m_host.start("\"" + program + "\"", true);
         } else {
             // A refused or failed download leaves nothing behind.
-            plat::delete_file(updatePath);
+            plat::remove_file(updatePath, false);
         }
     }
     Trace(" ==== PerformAutoUpdate-13 ====");

@@ -1,11 +1,12 @@
 #include "HttpDownload.h"
 
 #include "Progress.h"
-#include "platform/fileio.h"
+#include "platform/files.h"
 #include "platform/http.h"
 #include "platform/messages.h"
 #include "platform/system.h"
 #include "util/debug.h"
+#include "util/files.h"
 #include "util/text.h"
 
 #include <atomic>
@@ -71,14 +72,18 @@ void DeleteLeftovers(const std::string& target) {
     std::size_t sep = LastSeparator(target);
     std::string folder = sep == std::string::npos ? std::string() : target.substr(0, sep);
     std::string prefix = (sep == std::string::npos ? target : target.substr(sep + 1)) + ".";
-    for (const std::string& name : plat::folder_entries(folder)) {
-        if (name.size() <= prefix.size() || !StartsWith(prefix, name, plat::kFileNamesIgnoreCase))
+    std::vector<plat::FolderEntry> entries;
+    plat::list_folder(folder.empty() ? std::string(".") : folder, entries);
+    for (const plat::FolderEntry& entry : entries) {
+        const std::string& name = entry.name;
+        if (entry.kind != plat::PathKind::File || name.size() <= prefix.size() ||
+            !StartsWith(prefix, name, plat::kNamesIgnoreCase))
             continue;
         bool digits = true;
         for (std::size_t i = prefix.size(); i < name.size() && digits; ++i)
             digits = std::isdigit(static_cast<unsigned char>(name[i])) != 0;
         if (digits)
-            plat::delete_file(sep == std::string::npos ? name : folder + target[sep] + name);
+            plat::remove_file(sep == std::string::npos ? name : folder + target[sep] + name, false);
     }
 }
 
@@ -217,7 +222,7 @@ bool HTTP_DownloadFile_Incremental(plat::WindowHandle /*window*/, const std::str
                                 std::to_string(received) + " of " + std::to_string(size) +
                                 " bytes arrived)";
                 if (errorText.empty() && !target.empty()) {
-                    if (plat::file_size(temporary) != static_cast<std::int64_t>(size))
+                    if (FileSizeOrNone(temporary) != static_cast<std::int64_t>(size))
                         errorText = fileName + " --- Error downloading file (" + temporary +
                                     " does not hold the whole file)";
                     else if (!plat::replace_file(temporary, target))

@@ -15,9 +15,10 @@
 #include "PackageWriter.h"
 #include "Sha256.h"
 #include "TGFileInfo.h"
-#include "platform/fileio.h"
+#include "platform/files.h"
 #include "platform/settings.h"
 #include "platform/system.h"
+#include "util/files.h"
 #include "util/numbers.h"
 #include "util/processes.h"
 #include "util/services.h"
@@ -185,8 +186,7 @@ public:
         std::string hex;
         ASSERT_TRUE(FileSha256(UpdateOnServer(), hex));
         m_sUpdateDigest = hex;
-        WriteInfo("NewSetup", "SizeOfUpdateFile",
-                  std::to_string(plat::file_size(UpdateOnServer())));
+        WriteInfo("NewSetup", "SizeOfUpdateFile", std::to_string(FileSizeOrNone(UpdateOnServer())));
         WriteInfo("NewSetup", "Sha256OfUpdateFile", hex);
     }
 
@@ -317,7 +317,7 @@ TEST_F(AgentCycle, RefusedOffersRunNothing) {
         {"size",
          [](AgentCycle& t) {
              t.WriteInfo("NewSetup", "SizeOfUpdateFile",
-                         std::to_string(plat::file_size(t.UpdateOnServer()) + 100));
+                         std::to_string(FileSizeOrNone(t.UpdateOnServer()) + 100));
          },
          "GetOkToPerformAU = 5 - Download file size error", ""},
         {"token", [](AgentCycle& t) { t.BuildUpdate("another-family"); },

@@ -176,6 +176,11 @@ std::uint64_t FileSize64(const std::string& path) {
     return plat::file_size(path, size) ? size : 0;
 }
 
+std::int64_t FileSizeOrNone(const std::string& path) {
+    std::uint64_t size = 0;
+    return plat::file_size(path, size) ? static_cast<std::int64_t>(size) : -1;
+}
+
 bool MatchesMask(const std::string& name, const std::string& pattern) {
     // Iterative matching with one back-track point for the last "*".
     std::size_t n = 0, p = 0, starP = std::string::npos, starN = 0;

@@ -2,6 +2,7 @@
 #ifndef STUB_PLATFORM_FILES_H
 #define STUB_PLATFORM_FILES_H
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -10,11 +11,13 @@
 
 namespace plat {
 
-// Separator of path items.
+// Separator of path items, and every character that separates them.
 #ifdef _WIN32
 constexpr char kPathSeparator = '\\';
+constexpr const char* kPathSeparators = "\\/";
 #else
 constexpr char kPathSeparator = '/';
+constexpr const char* kPathSeparators = "/";
 #endif
 
 // Whether the file system ignores the case of names (Windows) or not.
@@ -94,8 +97,21 @@ struct FolderEntry {
 // The entries of a folder without "." and "..". False when it cannot be read.
 bool list_folder(const std::string& folder, std::vector<FolderEntry>& out);
 
-// Size of a file from its directory entry.
+// Size of a file (not a folder) from its directory entry.
 bool file_size(const std::string& path, std::uint64_t& size);
+
+using FileHandle = std::intptr_t;
+constexpr FileHandle kNoFile = -1;
+
+// Creates path for writing; fails (kNoFile) when anything already has that
+// name, so a link or another process's file is never written through.
+FileHandle create_new_file(const std::string& path);
+// Writes all bytes; false when the disk refuses any.
+bool write_file(FileHandle file, const void* data, std::size_t size);
+// False when the last buffered bytes could not be written.
+bool close_file(FileHandle file);
+// Renames from to to, replacing a file named to.
+bool replace_file(const std::string& from, const std::string& to);
 
 // Modification time of a file as local calendar time (seconds resolution).
 bool file_local_time(const std::string& path, LocalTime& out);

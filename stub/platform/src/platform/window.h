@@ -52,6 +52,8 @@ struct ChildSpec {
     Rect rect; // client coordinates
 };
 bool create_child(WindowHandle parent, const ChildSpec& spec);
+// Shows or hides a child created hidden (or visible).
+void show_child(WindowHandle parent, int id, bool show);
 
 // Style, extended style, font (face, charset, character height in pixels)
 // and text of a static child.

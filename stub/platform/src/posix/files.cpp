@@ -328,4 +328,33 @@ bool delete_after_exit(const std::string& program, const std::string& folder) {
     return registered;
 }
 
+// Files written through a handle, then moved into place.
+
+FileHandle create_new_file(const std::string& path) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+    return fd < 0 ? kNoFile : static_cast<FileHandle>(fd);
+}
+
+bool write_file(FileHandle file, const void* data, std::size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t n = ::write(static_cast<int>(file), p, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool close_file(FileHandle file) {
+    return file != kNoFile && ::close(static_cast<int>(file)) == 0;
+}
+
+bool replace_file(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
 } // namespace plat

@@ -109,6 +109,14 @@ bool create_child(WindowHandle parent, const ChildSpec& spec) {
     return true;
 }
 
+void show_child(WindowHandle parent, int id, bool show) {
+    ChildInfo* c = find_child(parent, id);
+    if (!c)
+        return;
+    c->style = show ? (c->style | kVisible) : (c->style & ~kVisible);
+    redraw(parent);
+}
+
 void set_child_text(WindowHandle parent, int id, const std::string& text, std::uint32_t style,
                     std::uint32_t exStyle, const std::string&, int, int) {
     ChildInfo* c = find_child(parent, id);

@@ -65,6 +65,12 @@ bool create_child(WindowHandle parent, const ChildSpec& spec) {
     return h != nullptr;
 }
 
+void show_child(WindowHandle parent, int id, bool show) {
+    HWND h = child(parent, id);
+    if (h)
+        ShowWindow(h, show ? SW_SHOW : SW_HIDE);
+}
+
 void set_child_text(WindowHandle parent, int id, const std::string& text, std::uint32_t style,
                     std::uint32_t exStyle, const std::string& face, int charset, int height) {
     HWND h = child(parent, id);

@@ -47,6 +47,9 @@ MainWindowState& MainWindow();
 
 void SetStatusText(const std::string& sText, const std::string& sFace, int nCharset, int nPoints);
 
+// Shows the activity bar, which the window creates hidden.
+void ShowActivityBar();
+
 // The single progress entry of extraction and downloads. mode 0 sets the
 // bars up, mode 1 advances them; the text is not used.
 void ProgressCallback(int nMode, plat::WParam wParam, std::int64_t nMax, std::int64_t nPos,

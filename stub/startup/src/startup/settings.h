@@ -33,8 +33,9 @@ std::int64_t ReAskSecondsLast();
 void SetReAskSecondsLast(std::int64_t value);
 std::int64_t VersionOriginal();
 void SetVersionOriginal(std::int64_t value);
-std::int64_t OriginalStamp();
-void SetOriginalStamp(std::int64_t value);
+// The stamps are the packager's texts, compared as they stand.
+std::string OriginalStamp();
+void SetOriginalStamp(const std::string& value);
 std::string OriginalProgramName();
 void SetOriginalProgramName(const std::string& value);
 // [Directories]
@@ -71,7 +72,7 @@ std::string RunningProcess();
 std::string InfoProgramName();
 std::string ValidVersions();
 std::int64_t VersionNew();
-std::int64_t InfoStamp();
+std::string InfoStamp();
 bool RemoveStartUpShortcut();
 bool RemoveCheckForNewUpdateShortcut();
 bool AutoInform();

@@ -36,6 +36,8 @@ bool AppendToFile(const std::string& path, const std::string& data, std::uint32_
 std::size_t WriteChunkSize(std::size_t length, bool withProgress);
 
 std::uint64_t FileSize64(const std::string& path);
+// Size of a file; -1 when there is none (a folder is none).
+std::int64_t FileSizeOrNone(const std::string& path);
 
 // Deletes the files a mask ("folder\*.tmp") matches; links are removed
 // themselves, never followed. True when at least one was deleted.
