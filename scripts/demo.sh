@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The whole Lullhost cycle against a simulated ESXi host: builds the native
+# The whole Lullhost cycle against a simulated ESXi host, then Stub's sample
+# package (scripts/demo-stub.sh). Lullhost: builds the native
 # configuration, starts the loopback sshd with a simulator account (three VMs,
 # two of them running), runs suspend_vms, shows the VM list file, runs
 # reboot_vms, and stops the server again. Needs root (Debian packages, a local
@@ -70,3 +71,7 @@ sim status
 echo
 echo "== list file esxi_vms.xml"
 cat "$work/esxi_vms.xml"
+
+# Stub: a sample package built and run on Linux, and under Wine when installed.
+echo
+bash "$root/scripts/demo-stub.sh"

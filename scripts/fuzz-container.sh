@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
-# Builds the package container reader's libFuzzer target with clang and runs
-# it for a few seconds. Usage: scripts/fuzz-container.sh [SECONDS]
+# Builds a libFuzzer target of the package container with clang and runs it
+# for a few seconds: "container" reads a package with every query, "extract"
+# unpacks it. Usage: scripts/fuzz-container.sh [SECONDS] [container|extract]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-10}
+target=${2:-container}
+case $target in
+  container | extract) ;;
+  *) echo "unknown fuzz target: $target" >&2; exit 2 ;;
+esac
 
 if ! command -v clang++ >/dev/null 2>&1; then
   echo "clang++ not found: container fuzzing skipped"
@@ -14,7 +20,7 @@ dir=build/fuzz
 flags="-fsanitize=fuzzer-no-link,address,undefined"
 CC=clang CXX=clang++ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DBUILD_TESTING=OFF -DSTUB_FUZZ=ON -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" >/dev/null
-cmake --build "$dir" -j2 --target stub-container-fuzz stubpack
+cmake --build "$dir" -j2 --target "stub-$target-fuzz" stubpack
 
 # The corpus grows across runs; it starts from two small packages so that
 # the fuzzer reaches the blocks and the languages early.
@@ -33,5 +39,10 @@ if [ ! -e "$dir/corpus/seed.001" ]; then
   "$dir/tools/stubpack/stubpack" build --stub "$seeds/image.exe" -o "$dir/corpus/download" \
     --download-url http://x --download-file Real.exe --download-token d >/dev/null
 fi
-"$dir/stub/container/stub-container-fuzz" -max_total_time="$seconds" -rss_limit_mb=2048 \
-  -print_final_stats=1 "$dir/corpus"
+corpus=$dir/corpus
+if [ "$target" != container ]; then
+  corpus=$dir/corpus-$target
+  [ -d "$corpus" ] || cp -r "$dir/corpus" "$corpus"
+fi
+"$dir/stub/container/stub-$target-fuzz" -max_total_time="$seconds" -rss_limit_mb=2048 \
+  -print_final_stats=1 "$corpus"

@@ -73,12 +73,21 @@ BlockDecoder::~BlockDecoder() {
         inflateEnd(&m_pInflater->stream);
 }
 
-void BlockDecoder::Emit(const char* pData, std::size_t n, const ContentSink& sink) {
+bool BlockDecoder::Emit(const char* pData, std::size_t n, const ContentSink& sink) {
     if (!m_bHeadDone) {
         const char* nul = static_cast<const char*>(std::memchr(pData, '\0', n));
         if (!nul) {
+            // A crafted block must not make the head hold its whole content.
+            if (m_sHead.size() + n > MAX_STREAM_HEAD) {
+                m_sError = "stream head too long";
+                return false;
+            }
             m_sHead.append(pData, n);
-            return;
+            return true;
+        }
+        if (m_sHead.size() + static_cast<std::size_t>(nul - pData) > MAX_STREAM_HEAD) {
+            m_sError = "stream head too long";
+            return false;
         }
         m_sHead.append(pData, static_cast<std::size_t>(nul - pData));
         m_bHeadDone = true;
@@ -86,19 +95,18 @@ void BlockDecoder::Emit(const char* pData, std::size_t n, const ContentSink& sin
         pData = nul + 1;
     }
     if (n == 0)
-        return;
+        return true;
     m_nContent += n;
     if (sink && !m_sHead.empty())
         sink(pData, n);
+    return true;
 }
 
 bool BlockDecoder::Feed(const void* pData, std::size_t n, const ContentSink& sink) {
     if (!m_sError.empty())
         return false;
-    if (!m_pInflater) {
-        Emit(static_cast<const char*>(pData), n, sink);
-        return true;
-    }
+    if (!m_pInflater)
+        return Emit(static_cast<const char*>(pData), n, sink);
     if (m_bEnded)
         return true; // bytes after the end of the stream carry nothing
     z_stream& z = m_pInflater->stream;
@@ -111,7 +119,8 @@ bool BlockDecoder::Feed(const void* pData, std::size_t n, const ContentSink& sin
         z.avail_out = sizeof m_pInflater->out;
         int status = inflate(&z, Z_NO_FLUSH);
         std::size_t produced = sizeof m_pInflater->out - z.avail_out;
-        Emit(reinterpret_cast<const char*>(m_pInflater->out), produced, sink);
+        if (!Emit(reinterpret_cast<const char*>(m_pInflater->out), produced, sink))
+            return false;
         if (status == Z_STREAM_END) {
             m_bEnded = true;
             break;

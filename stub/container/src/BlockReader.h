@@ -34,6 +34,10 @@ private:
     std::uint64_t m_nLeft = 0; // bytes of the current block not yet read
 };
 
+// Longest stream head a block may have before its NUL; a longer one marks
+// the block as damaged.
+constexpr std::size_t MAX_STREAM_HEAD = 4096;
+
 // Receives the file content of a block, in order.
 using ContentSink = std::function<void(const char* pData, std::size_t n)>;
 
@@ -58,7 +62,7 @@ public:
     const std::string& Error() const { return m_sError; }
 
 private:
-    void Emit(const char* pData, std::size_t n, const ContentSink& sink);
+    bool Emit(const char* pData, std::size_t n, const ContentSink& sink);
 
     struct Inflater;
     std::unique_ptr<Inflater> m_pInflater; // null for stored blocks

@@ -37,8 +37,10 @@ std::streamsize DebugStreamBuf::xsputn(const char* s, std::streamsize n) {
 }
 
 void InstallDebugChannel() {
-    static DebugStreamBuf channel(&plat::debug_sink);
-    std::cout.rdbuf(&channel);
+    // Never destroyed: std::cout is flushed after static objects are gone,
+    // so a static buffer would be written to after its destructor ran.
+    static DebugStreamBuf* const channel = new DebugStreamBuf(&plat::debug_sink);
+    std::cout.rdbuf(channel);
 }
 
 void DebugLine(const std::string& text) {

@@ -1,6 +1,7 @@
 #include "PackageWriter.h"
 
 #include "ContainerFormat.h"
+#include "ExtractPackage.h"
 
 #include <algorithm>
 #include <array>
@@ -146,8 +147,10 @@ bool Writer::Validate() {
         return Fail("the program image is larger than 4 GiB");
     if (m_Request.nBlockSize == 0)
         return Fail("the block size must be at least 1 byte");
-    if (m_Request.bDownload && !m_Request.files.empty())
-        return Fail("a download package holds no files");
+    if (m_Request.bDownload && m_Request.files.empty() &&
+        (m_Request.sDownloadUrl.empty() || m_Request.sDownloadName.empty()))
+        return Fail("a download package without files needs the URL and the file name of the "
+                    "real package");
 
     std::set<std::string> names;
     int mains = 0;
@@ -277,9 +280,10 @@ bool Writer::AddBlock(const std::string& sHead, const char* pData, std::size_t n
     raw.append(pData, n);
     uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
     std::string packed(packedSize, '\0');
+    // The default level: the best one takes twice as long for a few percent.
     if (compress2(reinterpret_cast<Bytef*>(&packed[0]), &packedSize,
                   reinterpret_cast<const Bytef*>(raw.data()), static_cast<uLong>(raw.size()),
-                  Z_BEST_COMPRESSION) != Z_OK)
+                  Z_DEFAULT_COMPRESSION) != Z_OK)
         return Fail("zlib could not compress a block");
     packed.resize(packedSize);
     // Blocks that do not shrink are stored as they are.
@@ -368,7 +372,7 @@ bool Writer::Run(std::vector<std::string>& written, std::string& sError) {
             PutU32(&m_Trailer[TR_SPACE + 4 * k],
                    static_cast<std::uint32_t>(std::min<std::uint64_t>(space[k], 0xFFFFFFFFu)));
         m_Trailer[TR_OPTIONS] = m_Request.nOptions & static_cast<std::uint8_t>(~OPT_MORE_PIECES);
-        m_Trailer[TR_DOWNLOAD_MODE] = m_Request.bDownload ? 1 : 0;
+        m_Trailer[TR_DOWNLOAD_MODE] = m_Request.bDownload && m_Request.files.empty() ? 1 : 0;
         m_Trailer[TR_ASK_DOWNLOAD] = m_Request.bAskDownload ? 1 : 0;
         m_Trailer[TR_WRITE_AGENT] = m_Request.bWriteAgent ? 1 : 0;
         m_Trailer[TR_IS_AGENT] = m_Request.bIsAgent ? 1 : 0;
@@ -385,6 +389,9 @@ bool Writer::Run(std::vector<std::string>& written, std::string& sError) {
     ok = ok && FinishPiece(false);
     for (std::size_t i = 0; ok && i < m_TempPaths.size(); ++i) {
         std::error_code ec;
+        // A package runs as its program image does (on POSIX: executable).
+        if (i == 0)
+            fs::permissions(m_TempPaths[i], fs::status(m_Request.sImage, ec).permissions(), ec);
         fs::rename(m_TempPaths[i], m_FinalPaths[i], ec);
         if (ec) {
             // Pieces already renamed are complete files of a broken set: remove them.
@@ -460,8 +467,10 @@ std::uint32_t FileDosStamp(const std::string& sPath) {
     if (ec)
         return 0;
     auto now = std::chrono::system_clock::now();
-    auto when = std::chrono::time_point_cast<std::chrono::system_clock::duration>(
-        written - fs::file_time_type::clock::now() + now);
+    // Rounded: the two clocks are read at slightly different instants, and a
+    // truncated 12:00:30 would come out as 12:00:28.
+    auto when =
+        std::chrono::round<std::chrono::seconds>(written - fs::file_time_type::clock::now() + now);
     std::time_t t = std::chrono::system_clock::to_time_t(when);
     const std::tm* local = std::localtime(&t);
     if (!local)
@@ -471,23 +480,8 @@ std::uint32_t FileDosStamp(const std::string& sPath) {
 }
 
 bool IsPlainFileName(const std::string& sName) {
-    if (sName.empty() || sName.size() > 255 || sName == "." || sName == "..")
-        return false;
-    for (unsigned char c : sName)
-        if (c < 0x20 || std::string("\\/:*?\"<>|").find(static_cast<char>(c)) != std::string::npos)
-            return false;
-    // Windows drops trailing dots and blanks, so the name would change.
-    if (sName.back() == '.' || sName.back() == ' ')
-        return false;
-    // Device names stay devices whatever extension follows them.
-    std::string stem = sName.substr(0, sName.find('.'));
-    std::transform(stem.begin(), stem.end(), stem.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL")
-        return false;
-    return !(stem.size() == 4 &&
-             (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) && stem[3] >= '1' &&
-             stem[3] <= '9');
+    // The installer refuses what it cannot write; the builder refuses the same.
+    return container::IsPlainFileName(sName);
 }
 
 bool ReadLanguageFile(const std::string& sPath, PackLanguage& language, std::string& sError) {

@@ -34,7 +34,10 @@ struct BuildRequest {
     std::string sPackageToken; // clear text, scrambled when written
     bool bQuiet = false;
 
-    // Download record: present when bDownload; the package then holds no files.
+    // Download record: present when bDownload. A package without files is then
+    // a launcher (download mode) that fetches the real package the record
+    // names; a package with files only carries the record, so that the real
+    // package a launcher fetches can show the launcher's download token.
     bool bDownload = false;
     std::string sDownloadUrl;
     std::string sDownloadName;

@@ -3,6 +3,7 @@
 #include "PackageWriter.h"
 
 #include "LanguageTable.h"
+#include "Sha256.h"
 #include "TGFileInfo.h"
 
 #include <cstdio>
@@ -32,9 +33,9 @@ const char kUsage[] =
     "  --agent-file NAME      auto-update agent program\n"
     "  --token TEXT           package token (scrambled when written)\n"
     "  --quiet                run the package without windows or questions\n"
-    "  --download-url URL     download package: fetch the real package from URL\n"
+    "  --download-url URL     where the real package is fetched from\n"
     "  --download-file NAME   file name of the real package\n"
-    "  --download-token TEXT  token the real package must carry\n"
+    "  --download-token TEXT  download token; a launcher and its real package carry the same\n"
     "  --download-size BYTES  size of the real package, shown to the user\n"
     "  --always-download      never use a copy lying beside the program\n"
     "  --ask-download         ask before downloading\n"
@@ -46,7 +47,10 @@ const char kUsage[] =
     "  --run-log              write the run log (agent copies)\n"
     "  --piece-size BYTES     split into pieces PACKAGE.001, PACKAGE.002, ...\n"
     "  --block-size BYTES     file bytes per compressed block (default 1048576)\n"
-    "BYTES may end in k or m (1024, 1048576).\n";
+    "BYTES may end in k or m (1024, 1048576).\n"
+    "Any --download-* option adds a download record. Without --file or --main the package\n"
+    "is a launcher that fetches the real package (needs --download-url and --download-file);\n"
+    "with files the record only carries the token the launcher checks.\n";
 
 int Usage(const std::string& sError) {
     if (!sError.empty())
@@ -134,12 +138,15 @@ int Build(int argc, char** argv) {
         } else if (arg == "--download-file") {
             if (!value(request.sDownloadName))
                 return Usage("--download-file needs a name");
+            request.bDownload = true;
         } else if (arg == "--download-token") {
             if (!value(request.sDownloadToken))
                 return Usage("--download-token needs a text");
+            request.bDownload = true;
         } else if (arg == "--download-size") {
             if (!value(v) || !ParseBytes(v, request.nDownloadSize))
                 return Usage("--download-size needs a number of bytes");
+            request.bDownload = true;
         } else if (arg == "--always-download") {
             request.bAlwaysDownload = true;
         } else if (arg == "--ask-download") {
@@ -169,8 +176,9 @@ int Build(int argc, char** argv) {
     }
     if (request.sImage.empty() || output.empty())
         return Usage("build needs --stub and -o");
-    if (request.bDownload && request.sDownloadName.empty())
-        return Usage("--download-url needs --download-file");
+    if (request.bDownload && request.files.empty() &&
+        (request.sDownloadUrl.empty() || request.sDownloadName.empty()))
+        return Usage("a launcher (no files) needs --download-url and --download-file");
     if (haveParams) {
         bool placed = false;
         for (PackFile& file : request.files)
@@ -281,9 +289,15 @@ int Info(int argc, char** argv) {
     // The reader moves its copy of this field past the text records.
     std::uint32_t imageSize = container::ReadContainerTrailer(path).U32(container::TR_IMAGE_SIZE);
 
+    // What a publisher enters as SizeOfUpdateFile and Sha256OfUpdateFile.
+    std::string digest;
+    FileSha256(path, digest);
+    const std::uint64_t fileBytes = std::filesystem::file_size(path, ec);
+
     std::ostringstream out;
     if (json) {
-        out << "{\"trailer\":{\"format\":" << info.FormatByte()
+        out << "{\"file_bytes\":" << fileBytes << ",\"sha256\":" << Json(digest)
+            << ",\"trailer\":{\"format\":" << info.FormatByte()
             << ",\"text_records\":" << info.TextRecords() << ",\"image_offset\":" << imageSize
             << ",\"file_count\":" << info.FileCount()
             << ",\"magic_ok\":" << (info.MagicOk() ? "true" : "false")
@@ -320,6 +334,8 @@ int Info(int argc, char** argv) {
         auto yes = [](bool b) { return b ? "yes" : "no"; };
         std::string token;
         out << "package         " << path << "\n"
+            << "file size       " << fileBytes << " bytes\n"
+            << "sha256          " << digest << "\n"
             << "format          " << info.FormatByte() << "\n"
             << "text records    " << info.TextRecords() << "\n"
             << "image size      " << imageSize << "\n"

@@ -1,8 +1,10 @@
 // The stubpack command line: build a package, read it back with info --json.
 #include "../../../stub/container/test/TestFiles.h"
+#include "Sha256.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace {
@@ -53,10 +55,49 @@ TEST(Stubpack, BuildThenInfoJson) {
         EXPECT_NE(info.out.find(part), std::string::npos) << part << "\n" << info.out;
     // The stamp is the file's modification time: not 0.
     EXPECT_EQ(info.out.find("\"stamp\":0,"), std::string::npos) << info.out;
+    // Size and digest of the whole file, for the update information file.
+    std::string digest;
+    ASSERT_TRUE(FileSha256(folder / "pkg.exe", digest));
+    EXPECT_NE(info.out.find("\"file_bytes\":" +
+                            std::to_string(std::filesystem::file_size(folder / "pkg.exe")) +
+                            ",\"sha256\":\"" + digest + "\""),
+              std::string::npos)
+        << info.out;
 
     CliResult text = Stubpack(folder, "info " + Q(folder / "pkg.exe"));
     EXPECT_EQ(text.code, 0);
     EXPECT_NE(text.out.find("main program, parameters: /S /V2"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("sha256          " + digest + "\n"), std::string::npos) << text.out;
+}
+
+TEST(Stubpack, LauncherAndItsRealPackageShareTheToken) {
+    ScratchFolder folder;
+    WriteFile(folder / "stub.exe", std::string(4000, 'S'));
+    WriteFile(folder / "Setup.exe", "setup");
+    std::string stub = "build --stub " + Q(folder / "stub.exe");
+    CliResult real = Stubpack(folder, stub + " -o " + Q(folder / "real.exe") + " --main " +
+                                          Q(folder / "Setup.exe") + " --download-token t0k");
+    ASSERT_EQ(real.code, 0) << real.out;
+    CliResult launcher =
+        Stubpack(folder, stub + " -o " + Q(folder / "launch.exe") +
+                             " --download-url http://127.0.0.1:1/pkg --download-file real.exe"
+                             " --download-token t0k --download-size 1k");
+    ASSERT_EQ(launcher.code, 0) << launcher.out;
+
+    CliResult realInfo = Stubpack(folder, "info --json " + Q(folder / "real.exe"));
+    CliResult launchInfo = Stubpack(folder, "info --json " + Q(folder / "launch.exe"));
+    for (const char* part : {"\"text_records\":3", "\"download_mode\":false", "\"file_count\":1",
+                             "\"download_token\":\"t0k\""})
+        EXPECT_NE(realInfo.out.find(part), std::string::npos) << part << "\n" << realInfo.out;
+    for (const char* part : {"\"text_records\":3", "\"download_mode\":true", "\"file_count\":0",
+                             "\"download_token\":\"t0k\"", "\"real.exe\",\"0\","})
+        EXPECT_NE(launchInfo.out.find(part), std::string::npos) << part << "\n" << launchInfo.out;
+
+    // A launcher must know where its real package is.
+    CliResult half = Stubpack(folder, stub + " -o " + Q(folder / "half.exe") +
+                                          " --download-url http://127.0.0.1:1/pkg");
+    EXPECT_NE(half.code, 0);
+    EXPECT_NE(half.out.find("--download-file"), std::string::npos) << half.out;
 }
 
 TEST(Stubpack, ClearErrorsAndNothingHalfWritten) {

@@ -6,15 +6,14 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <vector>
-
-#include <dirent.h>
-#include <unistd.h>
 
 namespace envtest {
 
@@ -22,15 +21,23 @@ namespace envtest {
 class ScratchDir : public testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/envtest.XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_dir = pattern;
+        namespace fs = std::filesystem;
+        auto seed = std::chrono::steady_clock::now().time_since_epoch().count();
+        for (int attempt = 0; attempt < 100 && m_dir.empty(); ++attempt) {
+            fs::path dir = fs::temp_directory_path() /
+                           ("envtest." + std::to_string((seed + attempt) % 1000000007));
+            std::error_code error;
+            if (fs::create_directory(dir, error))
+                m_dir = dir.generic_string();
+        }
+        ASSERT_FALSE(m_dir.empty());
         zeb_set_trace(TRACE_MODE_QUIET);
     }
     void TearDown() override {
         zeb_set_trace(TRACE_MODE_QUIET);
-        std::string command = "rm -rf '" + m_dir + "'";
-        EXPECT_EQ(std::system(command.c_str()), 0);
+        std::error_code error;
+        std::filesystem::remove_all(m_dir, error);
+        EXPECT_FALSE(error) << error.message();
     }
 
     std::string Path(const std::string& name) const { return m_dir + "/" + name; }
@@ -47,14 +54,8 @@ protected:
 
     std::vector<std::string> Entries() const {
         std::vector<std::string> names;
-        if (DIR* dir = opendir(m_dir.c_str())) {
-            while (dirent* entry = readdir(dir)) {
-                std::string name = entry->d_name;
-                if (name != "." && name != "..")
-                    names.push_back(name);
-            }
-            closedir(dir);
-        }
+        for (const auto& entry : std::filesystem::directory_iterator(m_dir))
+            names.push_back(entry.path().filename().string());
         return names;
     }
 

@@ -68,7 +68,7 @@ bool equals_nocase(const char* text, char c) {
 SshSession::SshSession()
     : stdout_r(FD_NONE), stdout_w(FD_NONE), stdout_e(FD_NONE), stdin_r(FD_NONE), stdin_w(FD_NONE),
       stdout_def(FD_NONE), stdin_def(FD_NONE), stderr_def(FD_NONE), m_state(EXEC_INIT),
-      m_iProcessId(0), m_nTimeout(1000) {
+      m_iProcessId(PROC_NONE), m_nTimeout(1000) {
     m_szPath[0] = '\0';
     m_szArgs[0] = '\0';
     m_command[0] = '\0';
@@ -124,7 +124,7 @@ SshCodes SshSession::RunSshClient(const char* cszHost, const char* cszUser,
         m_state = EXEC_STARTING;
         m_iProcessId = run_ssh_process(stdin_r, stdout_w, stdout_e, stdin_def, stdout_def,
                                        stderr_def, m_szPath, m_szArgs);
-        if (m_iProcessId == 0) {
+        if (m_iProcessId == PROC_NONE) {
             CloseSession();
             ZebTrace(TRACE_DEBUG, TAG("RunSshClient"), "can't start ssh process\n");
             return SSH_CANNOT_CONNECT_ERR;
@@ -385,7 +385,7 @@ SshCodes SshSession::GetResponse(char** ppResponse) {
 void SshSession::CloseSession() {
     try {
         close_client(m_iProcessId);
-        m_iProcessId = 0;
+        m_iProcessId = PROC_NONE;
         close_fdhandle(stdout_r);
         close_fdhandle(stdout_w);
         close_fdhandle(stdout_e);

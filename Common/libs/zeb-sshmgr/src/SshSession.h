@@ -65,7 +65,7 @@ private:
     std::string m_received; // raw output collected for the current answer
     std::string m_response; // the answer handed to the caller
     char m_command[SSH_BUF_SIZE];
-    pid_t m_iProcessId;
+    proc_handle m_iProcessId;
     int m_nTimeout;
     std::string m_sPassword;
 };

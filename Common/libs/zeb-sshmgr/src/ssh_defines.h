@@ -32,6 +32,9 @@ enum { SSH_BUF_SIZE = 4096 };
 #ifdef _WIN32
 typedef void* fd_handle; // a Win32 HANDLE
 #define FD_NONE nullptr
+// A started child: its Win32 process handle, which a pid_t (an int) cannot hold.
+typedef void* proc_handle;
+#define PROC_NONE nullptr
 // Answers to the client's prompts end like lines typed on the console.
 #define SSH_LINE_END "\r\n"
 // The Win32 standard-handle identifiers, unless <windows.h> already gave them.
@@ -43,6 +46,9 @@ typedef void* fd_handle; // a Win32 HANDLE
 #else
 typedef int fd_handle;
 #define FD_NONE (-1)
+// A started child: its process id.
+typedef pid_t proc_handle;
+#define PROC_NONE 0
 #define SSH_LINE_END "\n"
 enum { STD_INPUT_HANDLE = 0, STD_OUTPUT_HANDLE = 1, STD_ERROR_HANDLE = 2 };
 #endif

@@ -1,5 +1,6 @@
 // Platform layer of the SSH session: standard-handle swap, child process, pipe I/O, socket
-// start-up. One implementation per platform (posix/, win32/) with the same names and meanings.
+// start-up, with the same names and meanings on every platform. The swap and the child start are
+// written once (ssh_io.cpp) over the backends' primitives (ssh_platform.h, posix/, win32/).
 #ifndef ZEB_SSH_IO_H
 #define ZEB_SSH_IO_H
 
@@ -23,21 +24,21 @@ int create_pipes(fd_handle& stdin_def, fd_handle& stdout_def, fd_handle& stderr_
                  fd_handle& stdin_w);
 
 // Starts filepath with the space-separated args (args[0] is the program-name slot), then gives the
-// tool its own standard handles back. The child's id (Windows: its process handle) or 0.
-pid_t run_ssh_process(fd_handle& fd_in, fd_handle& fd_out, fd_handle& fd_err, fd_handle& stdin_def,
-                      fd_handle& stdout_def, fd_handle& stderr_def, const char* filepath,
-                      const char* args);
+// tool its own standard handles back. The child, or PROC_NONE.
+proc_handle run_ssh_process(fd_handle& fd_in, fd_handle& fd_out, fd_handle& fd_err,
+                            fd_handle& stdin_def, fd_handle& stdout_def, fd_handle& stderr_def,
+                            const char* filepath, const char* args);
 
 // 1 when the child no longer runs; 0 after waiting about one second for it.
-int wait_process(pid_t pid);
+int wait_process(proc_handle child);
 // Ends the child: termination signal on POSIX, exit code 0 on Windows. 0 on success.
-int terminate_process(pid_t pid);
+int terminate_process(proc_handle child);
 // Releases what is left of an ended or abandoned child (the Windows process handle).
-void release_process(pid_t pid);
+void release_process(proc_handle child);
 
 // Ends a started client: polls it up to five times (about a second each while it runs) and sends
 // it the termination signal after the third poll that still finds it running.
-void close_client(pid_t pid);
+void close_client(proc_handle child);
 // Puts the saved standard handles back (those that exist) and closes the saved copies.
 void restore_std_fdhandles(fd_handle& stdin_def, fd_handle& stdout_def, fd_handle& stderr_def);
 

@@ -29,6 +29,9 @@ bool is_lead_byte(unsigned char c);
 // Logged-on user and computer name, empty when the system cannot tell.
 std::string user_name();
 std::string computer_name();
+// Domain of the logged-on user's account (Windows: LookupAccountNameA on the
+// local system; POSIX: the NIS/YP domain, empty when none is set).
+std::string user_domain();
 
 } // namespace plat
 

@@ -60,6 +60,9 @@ bool shell_open(const std::string& file, const std::string& params, ShowMode sho
 // library or the function is missing.
 void* lookup_function(const std::string& library, const std::string& name);
 
+// Identifier of the running process, the prefix of most trace lines.
+unsigned long process_id();
+
 } // namespace plat
 
 #endif

@@ -2,6 +2,12 @@
 
 #include "platform/settings.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <fstream>
 #include <sstream>
 
@@ -164,13 +170,68 @@ bool read_file(const std::string& path, std::string& content) {
     return true;
 }
 
-bool write_file(const std::string& path, const std::string& content) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out)
+bool update_file(const std::string& path, const std::function<bool(std::string&)>& change) {
+    if (path.empty())
         return false;
-    out << content;
-    out.flush();
-    return static_cast<bool>(out);
+    // Lock the file itself; a writer that renamed a new file over it in the
+    // meantime leaves us holding the old one, so check and try again.
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (fd < 0)
+            return false;
+        struct stat held {
+        }, named{};
+        if (flock(fd, LOCK_EX) != 0 || fstat(fd, &held) != 0 || stat(path.c_str(), &named) != 0 ||
+            held.st_ino != named.st_ino || held.st_dev != named.st_dev) {
+            close(fd);
+            fd = -1;
+        }
+    }
+    if (fd < 0)
+        return false;
+    std::string content;
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            close(fd);
+            return false; // what cannot be read must not be replaced
+        }
+        if (n == 0)
+            break;
+        content.append(buf, static_cast<std::size_t>(n));
+    }
+    if (!change(content)) {
+        close(fd);
+        return true;
+    }
+    const std::string temp = path + ".new-" + std::to_string(getpid());
+    const int out = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    bool ok = out >= 0;
+    std::size_t done = 0;
+    while (ok && done < content.size()) {
+        const ssize_t n = write(out, content.data() + done, content.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        if (ok)
+            done += static_cast<std::size_t>(n);
+    }
+    if (out >= 0) {
+        struct stat old {};
+        if (fstat(fd, &old) == 0)
+            fchmod(out, old.st_mode & 07777);
+        ok = fsync(out) == 0 && ok;
+        ok = close(out) == 0 && ok;
+    }
+    ok = ok && rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok)
+        unlink(temp.c_str());
+    close(fd);
+    return ok;
 }
 
 } // namespace posix
@@ -197,11 +258,12 @@ bool profile_write(const std::string& file, const std::string& section, const st
                    const std::string& value) {
     if (file.empty())
         return false;
-    std::string content;
-    posix::read_file(file, content);
-    posix::IniText ini(content);
-    ini.Set(section, key, value);
-    return posix::write_file(file, ini.Content());
+    return posix::update_file(file, [&](std::string& content) {
+        posix::IniText ini(content);
+        ini.Set(section, key, value);
+        content = ini.Content();
+        return true;
+    });
 }
 
 } // namespace plat

@@ -4,6 +4,7 @@
 #ifndef STUB_PLATFORM_POSIX_INI_H
 #define STUB_PLATFORM_POSIX_INI_H
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,7 +37,13 @@ private:
 };
 
 bool read_file(const std::string& path, std::string& content);
-bool write_file(const std::string& path, const std::string& content);
+
+// Changes a file under an exclusive lock: change gets the current content
+// (empty for a new file) and returns false to leave the file alone. The new
+// content goes to a temporary file that is renamed over the old one, so that
+// a crash or a failed read never leaves a truncated file, and two processes
+// writing at once never lose each other's values.
+bool update_file(const std::string& path, const std::function<bool(std::string&)>& change);
 
 } // namespace posix
 } // namespace plat

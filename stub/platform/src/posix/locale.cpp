@@ -95,4 +95,12 @@ std::string computer_name() {
     return buf;
 }
 
+std::string user_domain() {
+    char buf[256] = {};
+    if (getdomainname(buf, sizeof buf - 1) != 0)
+        return std::string();
+    const std::string d = buf;
+    return d == "(none)" ? std::string() : d;
+}
+
 } // namespace plat

@@ -126,24 +126,29 @@ bool registry_read(RegRoot root, const std::string& subkey, const std::string& n
 bool registry_write(RegRoot root, const std::string& subkey, const std::string& name,
                     const RegValue& value) {
     const std::string path = store_path();
-    std::string content;
-    posix::read_file(path, content);
-    posix::IniText ini(content);
-    ini.Set(section_of(root, subkey), escape_name(name),
-            std::to_string(value.type) + ":" + to_hex(value.data));
     make_folders(path);
-    return posix::write_file(path, ini.Content());
+    return posix::update_file(path, [&](std::string& content) {
+        posix::IniText ini(content);
+        ini.Set(section_of(root, subkey), escape_name(name),
+                std::to_string(value.type) + ":" + to_hex(value.data));
+        content = ini.Content();
+        return true;
+    });
 }
 
 bool registry_delete_value(RegRoot root, const std::string& subkey, const std::string& name) {
     const std::string path = store_path();
-    std::string content;
-    if (!posix::read_file(path, content))
+    std::string probe;
+    if (!posix::read_file(path, probe))
         return false;
-    posix::IniText ini(content);
-    if (!ini.Remove(section_of(root, subkey), escape_name(name)))
-        return false;
-    return posix::write_file(path, ini.Content());
+    bool removed = false;
+    const bool written = posix::update_file(path, [&](std::string& content) {
+        posix::IniText ini(content);
+        removed = ini.Remove(section_of(root, subkey), escape_name(name));
+        content = ini.Content();
+        return removed;
+    });
+    return written && removed;
 }
 
 } // namespace plat

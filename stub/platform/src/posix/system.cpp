@@ -173,4 +173,8 @@ void* lookup_function(const std::string& library, const std::string& name) {
     return dlsym(handle, name.c_str());
 }
 
+unsigned long process_id() {
+    return static_cast<unsigned long>(::getpid());
+}
+
 } // namespace plat

@@ -58,4 +58,23 @@ std::string computer_name() {
     return trimmed(buf, n);
 }
 
+std::string user_domain() {
+    const std::string user = user_name();
+    if (user.empty())
+        return std::string();
+    // Asked once for the sizes, then with buffers of those sizes.
+    DWORD sidSize = 0, domainSize = 0;
+    SID_NAME_USE use;
+    LookupAccountNameA(nullptr, user.c_str(), nullptr, &sidSize, nullptr, &domainSize, &use);
+    if (sidSize == 0 || domainSize == 0)
+        return std::string();
+    std::string sid(sidSize, '\0'), domain(domainSize, '\0');
+    if (!LookupAccountNameA(nullptr, user.c_str(), &sid[0], &sidSize, &domain[0], &domainSize,
+                            &use))
+        return std::string();
+    return trimmed(domain.c_str(),
+                   static_cast<DWORD>(domain.find('\0') == std::string::npos ? domain.size()
+                                                                             : domain.find('\0')));
+}
+
 } // namespace plat

@@ -111,10 +111,23 @@ bool shell_open(const std::string& file, const std::string& params, ShowMode sho
 }
 
 void* lookup_function(const std::string& library, const std::string& name) {
-    HMODULE module = LoadLibraryA(library.c_str());
+    // A bare file name is looked up in the system folder only: the folder a
+    // setup file was started from may hold anything.
+    std::string path = library;
+    if (path.find_first_of("\\/:") == std::string::npos) {
+        char folder[MAX_PATH + 1] = {};
+        const UINT n = GetSystemDirectoryA(folder, MAX_PATH);
+        if (n > 0 && n < MAX_PATH)
+            path = std::string(folder, n) + "\\" + library;
+    }
+    HMODULE module = LoadLibraryA(path.c_str());
     if (reinterpret_cast<UINT_PTR>(module) <= 32)
         return nullptr;
     return reinterpret_cast<void*>(GetProcAddress(module, name.c_str()));
+}
+
+unsigned long process_id() {
+    return GetCurrentProcessId();
 }
 
 } // namespace plat

@@ -1,78 +1,32 @@
-// Win32 standard-handle swap and child process.
+// Win32 primitives of the standard-handle swap and the child process.
 #include <windows.h>
 
 #include "ssh_io.h"
+#include "ssh_platform.h"
 
 #include "zeb-tools-trace.h"
 
 #include <cstdio>
-#include <cstring>
 
-namespace {
-
-HANDLE to_handle(pid_t pid) {
-    return reinterpret_cast<HANDLE>(static_cast<intptr_t>(pid));
+fd_handle save_std_fdhandle(int std_id) {
+    // The handle itself, not a copy: the C run-time writes the tool's output to it whatever the
+    // standard handle is meanwhile, so it has to stay open and is put back as it was.
+    HANDLE original = GetStdHandle(static_cast<DWORD>(std_id));
+    return original == INVALID_HANDLE_VALUE ? FD_NONE : original;
 }
 
-void restore_std(fd_handle& saved, DWORD std_id) {
+void restore_std_fdhandle(fd_handle& saved, int std_id) {
     if (saved != FD_NONE)
-        SetStdHandle(std_id, saved);
-    // SetStdHandle keeps the handle itself, so the saved copy is installed, not closed.
+        SetStdHandle(static_cast<DWORD>(std_id), saved);
     saved = FD_NONE;
 }
 
-} // namespace
-
-int create_pipes(fd_handle& stdin_def, fd_handle& stdout_def, fd_handle& stderr_def,
-                 fd_handle& stdout_r, fd_handle& stdout_w, fd_handle& stdout_e, fd_handle& stdin_r,
-                 fd_handle& stdin_w) {
-    stdin_def = stdout_def = stderr_def = FD_NONE;
-    stdout_r = stdout_w = stdout_e = stdin_r = stdin_w = FD_NONE;
-    fd_handle out[2] = {FD_NONE, FD_NONE};
-    fd_handle in[2] = {FD_NONE, FD_NONE};
-
-    stdout_def = dup_fdhandle(GetStdHandle(STD_OUTPUT_HANDLE));
-    stdin_def = dup_fdhandle(GetStdHandle(STD_INPUT_HANDLE));
-    stderr_def = dup_fdhandle(GetStdHandle(STD_ERROR_HANDLE));
-    bool ok = stdout_def != FD_NONE && stdin_def != FD_NONE && stderr_def != FD_NONE &&
-              create_pipe(out) == 0 && create_pipe(in) == 0;
-    if (ok) {
-        stdout_w = dup2_std_fdhandle(out[1], STD_OUTPUT_HANDLE);
-        stdout_r = dup_fdhandle(out[0]);
-        ok = stdout_w != FD_NONE && stdout_r != FD_NONE;
-    }
-    if (ok) {
-        stdin_r = dup2_std_fdhandle(in[0], STD_INPUT_HANDLE);
-        stdin_w = dup_fdhandle(in[1]);
-        ok = stdin_r != FD_NONE && stdin_w != FD_NONE;
-    }
-    if (ok) {
-        stdout_e = dup2_std_fdhandle(stdout_w, STD_ERROR_HANDLE);
-        ok = stdout_e != FD_NONE;
-    }
-    close_fdhandle(out[0]);
-    close_fdhandle(out[1]);
-    close_fdhandle(in[0]);
-    close_fdhandle(in[1]);
-    if (ok)
-        return 1;
-
-    restore_std(stdout_def, STD_OUTPUT_HANDLE);
-    restore_std(stdin_def, STD_INPUT_HANDLE);
-    restore_std(stderr_def, STD_ERROR_HANDLE);
-    close_fdhandle(stdout_r);
-    close_fdhandle(stdout_w);
-    close_fdhandle(stdout_e);
-    close_fdhandle(stdin_r);
-    close_fdhandle(stdin_w);
-    return 0;
+int make_private_fdhandle(fd_handle fd) {
+    return SetHandleInformation(fd, HANDLE_FLAG_INHERIT, 0) ? 0 : -1;
 }
 
-pid_t run_ssh_process(fd_handle& fd_in, fd_handle& fd_out, fd_handle& fd_err, fd_handle& stdin_def,
-                      fd_handle& stdout_def, fd_handle& stderr_def, const char* filepath,
-                      const char* args) {
-    if (filepath == nullptr || args == nullptr)
-        return 0;
+proc_handle start_child(fd_handle fd_in, fd_handle fd_out, fd_handle fd_err,
+                        const fd_handle /*saved*/[3], const char* filepath, const char* args) {
     STARTUPINFOA si;
     GetStartupInfoA(&si);
     si.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
@@ -86,34 +40,25 @@ pid_t run_ssh_process(fd_handle& fd_in, fd_handle& fd_out, fd_handle& fd_err, fd
     PROCESS_INFORMATION pi = {};
     if (!CreateProcessA(filepath, cmdline, nullptr, nullptr, TRUE,
                         CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, nullptr, nullptr, &si, &pi))
-        return 0;
+        return PROC_NONE;
     CloseHandle(pi.hThread);
-    close_fdhandle(fd_out);
-    close_fdhandle(fd_in);
-    close_fdhandle(fd_err);
-    restore_std(stdout_def, STD_OUTPUT_HANDLE);
-    restore_std(stdin_def, STD_INPUT_HANDLE);
-    restore_std(stderr_def, STD_ERROR_HANDLE);
-    return static_cast<pid_t>(reinterpret_cast<intptr_t>(pi.hProcess));
+    return pi.hProcess;
 }
 
-int wait_process(pid_t pid) {
+int wait_process(proc_handle child) {
     zeb_trace(TRACE_DEBUG, "wait_process\n");
-    HANDLE process = to_handle(pid);
-    if (process == nullptr)
+    if (child == PROC_NONE)
         return 1;
-    return WaitForSingleObject(process, 1000) == WAIT_TIMEOUT ? 0 : 1;
+    return WaitForSingleObject(child, 1000) == WAIT_TIMEOUT ? 0 : 1;
 }
 
-int terminate_process(pid_t pid) {
-    HANDLE process = to_handle(pid);
-    return process != nullptr && TerminateProcess(process, 0) ? 0 : -1;
+int terminate_process(proc_handle child) {
+    return child != PROC_NONE && TerminateProcess(child, 0) ? 0 : -1;
 }
 
-void release_process(pid_t pid) {
-    HANDLE process = to_handle(pid);
-    if (process != nullptr)
-        CloseHandle(process);
+void release_process(proc_handle child) {
+    if (child != PROC_NONE)
+        CloseHandle(child);
 }
 
 namespace {
