@@ -369,6 +369,11 @@ SshCodes ESXiServer::AddChild(Env::String& id, Env::String& name) {
     }
 }
 
+void ESXiServer::SetFast(bool fast) {
+    if (m_pSshSession != nullptr)
+        m_pSshSession->SetFast(fast);
+}
+
 SshCodes ESXiServer::Init() {
     SshCodes code = SSH_SUCCESS;
     try {

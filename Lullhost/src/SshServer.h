@@ -95,6 +95,8 @@ public:
     SshCodes AddChild(Env::String& id, Env::String& name) override;
 
     SshCodes Init();
+    // See Ssh::SshSession::SetFast.
+    void SetFast(bool fast);
     SshCodes Login() override;
     SshCodes GetAllVms();
     SshCodes GetMaintenance();

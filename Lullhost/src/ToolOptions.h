@@ -36,6 +36,8 @@ struct ToolOptions {
     StringParameter password{"pwd", ""};
     IntParameter tracemode{"D", 0};
     IntParameter timeout{"timeoutminutes", 300}; // seconds
+    // Answers are taken as soon as the host's prompt shows they are complete.
+    bool fast = false;
 };
 
 // Fills options; 0 when the command line is complete, 1 after reporting an

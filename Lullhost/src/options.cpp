@@ -204,6 +204,8 @@ void usage() {
     std::puts("\t[-h, help]\t\t\t display this help message");
     std::puts("\t[-D debug|info|verbose|quiet]\t\t print debug information, default quiet");
     std::puts("\t[-timeoutminutes]\t\t VM suspend/reboot timeout(min), default 5 min");
+    std::puts("\t[-fast]\t\t\t\t take each answer as soon as the host's prompt ends it");
+    std::puts("\t\t\t\t\t (polls every 20 ms instead of waiting a second)");
     std::puts("");
 }
 
@@ -312,6 +314,9 @@ int parse_args(int argc, char** argv, ToolOptions& options) {
                 return SSH_INVALID_PARAM_ERR;
             }
             i += 2;
+        } else if (std::strcmp(arg, "fast") == 0) {
+            options.fast = true;
+            ++i;
         } else if (std::strcmp(arg, "help") == 0 || std::strcmp(arg, "h") == 0) {
             usage();
             std::exit(SSH_SUCCESS);

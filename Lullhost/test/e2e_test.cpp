@@ -91,6 +91,12 @@ private:
 };
 
 // A working directory with the plink link and a fresh HOME, as Lullhost expects.
+// Options every run of the suite adds (the suite runs once more with "-fast").
+std::string Options() {
+    const char* options = getenv("LULLHOST_E2E_OPTIONS");
+    return options ? std::string(options) + " " : std::string();
+}
+
 class LullhostRunner {
 public:
     LullhostRunner() {
@@ -132,7 +138,7 @@ private:
         return "rm -rf " + Quote(home) + " && mkdir " + Quote(home) + " && cd " + Quote(m_dir) +
                " && ln -sf /usr/bin/plink plink && HOME=" + Quote(home) + " " + exec +
                Quote(LULLHOST_BINARY) + " -host 127.0.0.2 -usr " + host.User() + " -pwd " +
-               Quote(password) + " -mode " + mode + " -D debug " + extra;
+               Quote(password) + " -mode " + mode + " -D debug " + Options() + extra;
     }
 
     std::string m_dir;

@@ -31,6 +31,9 @@ proc_handle run_ssh_process(fd_handle& fd_in, fd_handle& fd_out, fd_handle& fd_e
 
 // 1 when the child no longer runs; 0 after waiting about one second for it.
 int wait_process(proc_handle child);
+// 1 when the child no longer runs; 0 after waiting about millis milliseconds for it. Untraced:
+// it serves the short polls of a fast session.
+int wait_process_for(proc_handle child, int millis);
 // Ends the child: termination signal on POSIX, exit code 0 on Windows. 0 on success.
 int terminate_process(proc_handle child);
 // Releases what is left of an ended or abandoned child (the Windows process handle).

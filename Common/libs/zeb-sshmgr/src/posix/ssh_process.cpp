@@ -118,6 +118,14 @@ int wait_process(proc_handle pid) {
     return 1;
 }
 
+int wait_process_for(proc_handle pid, int millis) {
+    int status = 0;
+    if ((pid > 0 ? waitpid(pid, &status, WNOHANG) : -1) != 0)
+        return 1;
+    usleep(static_cast<useconds_t>(millis) * 1000);
+    return 0;
+}
+
 int terminate_process(proc_handle pid) {
     return pid > 0 ? kill(pid, SIGTERM) : -1;
 }

@@ -52,6 +52,12 @@ int wait_process(proc_handle child) {
     return WaitForSingleObject(child, 1000) == WAIT_TIMEOUT ? 0 : 1;
 }
 
+int wait_process_for(proc_handle child, int millis) {
+    if (child == PROC_NONE)
+        return 1;
+    return WaitForSingleObject(child, static_cast<DWORD>(millis)) == WAIT_TIMEOUT ? 0 : 1;
+}
+
 int terminate_process(proc_handle child) {
     return child != PROC_NONE && TerminateProcess(child, 0) ? 0 : -1;
 }
