@@ -5,16 +5,18 @@
 # root; builds the default configuration and uses the loopback sshd (started
 # here, stopped again afterwards; run it under flock /tmp/lullhost-e2e.lock
 # where other runs share that sshd).
-# Usage: scripts/bench-suspend.sh [VM_COUNT] [OPTION SET ...]
-#   OPTION SET: the extra options of one run, e.g. "" (default) or "-fast";
-#   without any, both of these are timed.
+# Usage: scripts/bench-suspend.sh [VM_COUNT [DELAY [OPTION SET ...]]]
+#   DELAY: seconds each simulated suspend takes after its progress line.
+#   OPTION SET: the extra options of one run, e.g. "" (default) or "-fast".
+#   Without arguments four runs are timed: no delay, default against -fast;
+#   a 10 s delay, -fast against -fast -parallel 8.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 count=${1:-20}
-shift || true
+delay=${2:-}
+shift 2 || shift $# || true
 sets=("$@")
-[ ${#sets[@]} -gt 0 ] || sets=("" "-fast")
 
 [ "$(id -u)" -eq 0 ] || { echo "bench-suspend.sh: run as root" >&2; exit 1; }
 cmake --preset default >/dev/null
@@ -39,7 +41,11 @@ for ((i = 1; i <= count; i++)); do vms+=("$i:on:vm$i"); done
 
 bench() {
 local options=$1
+local delay=$2
 tools/esxi-sim/esxi-sim --state "$state" init --prompt current "${vms[@]}"
+for ((i = 1; i <= count; i++)); do
+  tools/esxi-sim/esxi-sim --state "$state" vm "$i" "suspend_delay=$delay" >/dev/null
+done
 rm -rf "$work/home" "$work/esxi_vms.xml"
 mkdir "$work/home"
 start=$(date +%s.%N)
@@ -57,13 +63,13 @@ commands=$(wc -l <"$state/commands.log")
 stamp() { sed -n "s/^\([0-9][0-9]\):\([0-9][0-9]\):\([0-9][0-9]\): .*$1.*/\1 \2 \3/p" "$work/trace.txt" | "$2" -n 1; }
 first=$(stamp "ssh client is executed" head)
 last=$(stamp "response will be returned" tail)
-awk -v s="$start" -v e="$end" -v x="$exchanges" -v c="$commands" -v n="$count" -v rc="$code" -v opts="${options:-(default)}" \
+awk -v s="$start" -v e="$end" -v x="$exchanges" -v c="$commands" -v n="$count" -v rc="$code" -v opts="${options:-(default)}" -v delay="$delay" \
     -v first="$first" -v last="$last" 'BEGIN {
   wall = e - s
   split(first, f, " "); split(last, l, " ")
   span = (l[1] * 3600 + l[2] * 60 + l[3]) - (f[1] * 3600 + f[2] * 60 + f[3])
   if (span < 0) span += 86400
-  printf "suspend_vms %s, %d running VMs: exit code %d\n", opts, n, rc
+  printf "suspend_vms %s, %d running VMs, %d s suspend delay: exit code %d\n", opts, n, delay, rc
   printf "wall time          %8.1f s (client start and shutdown included)\n", wall
   printf "commands sent      %8d\n", c
   printf "exchanges          %8d\n", x
@@ -72,4 +78,12 @@ awk -v s="$start" -v e="$end" -v x="$exchanges" -v c="$commands" -v n="$count" -
 }'
 }
 
-for options in "${sets[@]}"; do bench "$options"; echo; done
+if [ -n "$delay" ] || [ ${#sets[@]} -gt 0 ]; then
+  [ ${#sets[@]} -gt 0 ] || sets=("")
+  for options in "${sets[@]}"; do bench "$options" "${delay:-0}"; echo; done
+else
+  bench "" 0; echo
+  bench "-fast" 0; echo
+  bench "-fast" 10; echo
+  bench "-fast -parallel 8" 10
+fi

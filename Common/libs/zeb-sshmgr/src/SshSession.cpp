@@ -45,9 +45,6 @@ const int kPathSize = SSH_BUF_SIZE;
 // Shown in the sent-data frame instead of the password.
 const char kPasswordMask[] = "********";
 
-// Once a password has been typed, the next password prompt means it was refused.
-bool g_bPasswordAnswered = false;
-
 // An answer without the shell prompt at its end is taken once the output has rested this many
 // polls: a command that prints a progress line and works on silently, or a host whose prompt
 // looks different, still gets its answer delivered.
@@ -347,9 +344,9 @@ int SshSession::DefaultParser(SshCodes& errcode) {
             return 1;
         case CUE_PASSWORD:
             m_state = EXEC_LOGIN;
-            if (!g_bPasswordAnswered) {
+            if (!m_bPasswordAnswered) {
                 snprintf(m_command, sizeof(m_command), "%s%s", m_sPassword.c_str(), SSH_LINE_END);
-                g_bPasswordAnswered = true;
+                m_bPasswordAnswered = true;
                 ZebTrace(TRACE_DEBUG, TAG("DefaultParser"),
                          "enter password for system password request\n");
                 return 1;

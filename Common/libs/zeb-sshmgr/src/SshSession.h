@@ -75,6 +75,9 @@ private:
     int m_nTimeout;
     std::string m_sPassword;
     bool m_bFast = false;
+    // Once a password has been typed, the next password prompt means it was refused. Per session:
+    // a tool may log in more than once.
+    bool m_bPasswordAnswered = false;
 };
 
 } // namespace Ssh

@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <pthread.h>
 #include <string>
 #include <sys/stat.h>
 #ifdef __linux__
@@ -124,6 +125,37 @@ int wait_process_for(proc_handle pid, int millis) {
         return 1;
     usleep(static_cast<useconds_t>(millis) * 1000);
     return 0;
+}
+
+namespace {
+
+struct ThreadStart {
+    void (*job)(void*);
+    void* arg;
+};
+
+void* thread_main(void* start) {
+    const ThreadStart* s = static_cast<const ThreadStart*>(start);
+    s->job(s->arg);
+    return nullptr;
+}
+
+} // namespace
+
+void run_threads(void (*job)(void*), void* const* args, int count) {
+    std::vector<ThreadStart> starts(static_cast<size_t>(count > 0 ? count : 0));
+    std::vector<pthread_t> threads(starts.size());
+    std::vector<bool> started(starts.size(), false);
+    for (size_t i = 0; i < starts.size(); ++i) {
+        starts[i] = ThreadStart{job, args[i]};
+        started[i] = pthread_create(&threads[i], nullptr, thread_main, &starts[i]) == 0;
+    }
+    for (size_t i = 0; i < starts.size(); ++i) {
+        if (started[i])
+            pthread_join(threads[i], nullptr);
+        else
+            job(args[i]);
+    }
 }
 
 int terminate_process(proc_handle pid) {
