@@ -90,6 +90,7 @@ void run_worker(void* arg) {
             s.stop = true;
     }
     // Ended here, so that all clients end at the same time.
+    w.session->EndInput();
     w.session->CloseSession();
 }
 

@@ -141,6 +141,7 @@ SshCodes SshSession::RunSshClient(const char* cszHost, const char* cszUser,
         }
         // Nothing may be traced until the tool has its own standard handles back.
         m_state = EXEC_STARTING;
+        set_client_start_pause(!m_bFast);
         m_iProcessId = run_ssh_process(stdin_r, stdout_w, stdout_e, stdin_def, stdout_def,
                                        stderr_def, m_szPath, m_szArgs);
         if (m_iProcessId == PROC_NONE) {
@@ -435,6 +436,10 @@ SshCodes SshSession::GetResponse(char** ppResponse) {
         ZebTrace(TRACE_ERROR, TAG("GetResponse"), "SshSession::GetResponse error catched\n");
         return StateToSshcode(result);
     }
+}
+
+void SshSession::EndInput() {
+    close_fdhandle(stdin_w);
 }
 
 void SshSession::CloseSession() {

@@ -28,6 +28,9 @@ public:
     // points to the session's own text, valid until the next call on the session.
     SshCodes GetResponse(char** ppResponse);
     void CloseSession();
+    // Closes the client's input: the remote shell sees its end and logs out, and the client ends
+    // by itself instead of being ended by force a few seconds later.
+    void EndInput();
 
     SshState GetState() { return m_state; }
     void SetState(SshState state) { m_state = state; }

@@ -29,6 +29,10 @@ proc_handle run_ssh_process(fd_handle& fd_in, fd_handle& fd_out, fd_handle& fd_e
                             fd_handle& stdin_def, fd_handle& stdout_def, fd_handle& stderr_def,
                             const char* filepath, const char* args);
 
+// Whether starting a child pauses a second before the tool gets its standard handles back
+// (POSIX; the default). A fast session does without.
+void set_client_start_pause(bool pause);
+
 // 1 when the child no longer runs; 0 after waiting about one second for it.
 int wait_process(proc_handle child);
 // 1 when the child no longer runs; 0 after waiting about millis milliseconds for it. Untraced:

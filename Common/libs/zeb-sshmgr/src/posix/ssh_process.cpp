@@ -55,6 +55,14 @@ int make_private_fdhandle(fd_handle fd) {
     return flags >= 0 && fcntl(fd, F_SETFD, flags | FD_CLOEXEC) == 0 ? 0 : -1;
 }
 
+namespace {
+bool g_start_pause = true;
+} // namespace
+
+void set_client_start_pause(bool pause) {
+    g_start_pause = pause;
+}
+
 proc_handle start_child(fd_handle /*fd_in*/, fd_handle /*fd_out*/, fd_handle /*fd_err*/,
                         const fd_handle saved[3], const char* filepath, const char* args) {
     // The client's ends are the tool's standard descriptors already and pass to the child as such.
@@ -91,7 +99,8 @@ proc_handle start_child(fd_handle /*fd_in*/, fd_handle /*fd_out*/, fd_handle /*f
         // Not exit(): that would flush the tool's inherited stdio buffers into the pipe.
         _exit(0);
     }
-    sleep(1);
+    if (g_start_pause)
+        sleep(1);
     return pid;
 }
 

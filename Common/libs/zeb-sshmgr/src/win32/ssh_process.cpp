@@ -53,6 +53,8 @@ int wait_process(proc_handle child) {
     return WaitForSingleObject(child, 1000) == WAIT_TIMEOUT ? 0 : 1;
 }
 
+void set_client_start_pause(bool /*pause*/) {}
+
 int wait_process_for(proc_handle child, int millis) {
     if (child == PROC_NONE)
         return 1;
