@@ -92,6 +92,8 @@ int run_mode(const ToolOptions& options) {
         server.reset(
             new SshSrv::ESXiServer(options.host.value, options.user.value, options.password.value));
         server->SetTimeout(options.timeout.value);
+        server->SetFast(options.fast);
+        server->SetParallel(options.parallel.value);
 
         // The list file is checked before the client starts, so that a bad file changes nothing.
         std::unique_ptr<SshSrv::ESXiServer> earlier;

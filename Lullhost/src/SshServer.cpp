@@ -2,7 +2,12 @@
 
 #include "ESXiCliParser.h"
 #include "SshSession.h"
+#include "ssh_io.h"
 #include "zeb-tools-trace.h"
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
 
 namespace SshSrv {
 
@@ -35,6 +40,59 @@ const char* const REBOOTED = "rebooted";
 
 // Session response timeout outside a VM's suspend and power commands.
 const int DEFAULT_RESPONSE_TIMEOUT = 1000;
+
+// One login of a parallel run and the VMs it works through.
+struct Worker {
+    std::unique_ptr<Ssh::SshSession> session;
+    std::unique_ptr<ESXiCliParser> parser;
+    SshCodes code = SSH_SUCCESS;
+    struct Shared* shared = nullptr;
+};
+
+struct Shared {
+    const std::vector<VirtualMachineServer*>* vms;
+    SshCodes (VirtualMachineServer::*step)();
+    std::vector<SshCodes> results;
+    std::atomic<size_t> next{0};
+    std::atomic<bool> stop{false};
+    Ssh::SshSession* hostSession;
+    CliParser* hostParser;
+};
+
+void run_worker(void* arg) {
+    const char* tag = ZEB_TRACE_TAG("SshSrv::ESXiServer", "RunInParallel");
+    Worker& w = *static_cast<Worker*>(arg);
+    Shared& s = *w.shared;
+    if (w.code == SSH_SUCCESS) {
+        // The client answers the host-key question and the password while the first output
+        // comes in; after that the shell is ready.
+        char* pResponse = nullptr;
+        w.code = w.session->GetResponse(&pResponse);
+        if (w.code == SSH_SUCCESS)
+            w.session->SetState(EXEC_REMOTE);
+    }
+    if (w.code != SSH_SUCCESS) {
+        ZebTrace(TRACE_DEBUG, tag, "login failed, error code - %d\n", static_cast<int>(w.code));
+        s.stop = true;
+    }
+    while (!s.stop) {
+        const size_t i = s.next++;
+        if (i >= s.vms->size())
+            break;
+        VirtualMachineServer* vm = (*s.vms)[i];
+        vm->SetSession(w.session.get());
+        vm->SetParser(w.parser.get());
+        s.results[i] = (vm->*s.step)();
+        vm->SetSession(s.hostSession);
+        vm->SetParser(s.hostParser);
+        // As in the sequential run, no further VM is started after a failure.
+        if (s.results[i] != SSH_SUCCESS)
+            s.stop = true;
+    }
+    // Ended here, so that all clients end at the same time.
+    w.session->EndInput();
+    w.session->CloseSession();
+}
 
 // Traces a failed step with the literal text of the call; passes the code on.
 SshCodes failed(const char* tag, const char* call, SshCodes code) {
@@ -369,6 +427,12 @@ SshCodes ESXiServer::AddChild(Env::String& id, Env::String& name) {
     }
 }
 
+void ESXiServer::SetFast(bool fast) {
+    m_bFast = fast;
+    if (m_pSshSession != nullptr)
+        m_pSshSession->SetFast(fast);
+}
+
 SshCodes ESXiServer::Init() {
     SshCodes code = SSH_SUCCESS;
     try {
@@ -514,6 +578,42 @@ SshCodes ESXiServer::ExitMaintenance() {
     }
 }
 
+SshCodes ESXiServer::RunInParallel(const std::vector<VirtualMachineServer*>& vms,
+                                   SshCodes (VirtualMachineServer::*step)()) {
+    const char* tag = ZEB_TRACE_TAG("SshSrv::ESXiServer", "RunInParallel");
+    Shared shared;
+    shared.vms = &vms;
+    shared.step = step;
+    shared.results.assign(vms.size(), SSH_SUCCESS);
+    shared.hostSession = m_pSshSession;
+    shared.hostParser = m_pParser;
+    const size_t count = std::min(vms.size(), static_cast<size_t>(m_nParallel));
+    ZebTrace(TRACE_DEBUG, tag, "%u VMs over %u logins\n", static_cast<unsigned>(vms.size()),
+             static_cast<unsigned>(count));
+    std::vector<Worker> workers(count);
+    std::vector<void*> args;
+    // One after another: starting a client swaps the tool's standard handles for a moment.
+    for (Worker& w : workers) {
+        w.shared = &shared;
+        w.session.reset(new Ssh::SshSession());
+        w.parser.reset(new ESXiCliParser());
+        w.session->SetFast(m_bFast);
+        w.code = w.session->Init();
+        if (w.code == SSH_SUCCESS)
+            w.code = w.session->RunSshClient(GetHost().c_str(), GetUser().c_str(),
+                                             GetPassword().c_str());
+        args.push_back(&w);
+    }
+    run_threads(run_worker, args.data(), static_cast<int>(args.size()));
+    for (SshCodes code : shared.results)
+        if (code != SSH_SUCCESS)
+            return code;
+    for (const Worker& w : workers)
+        if (w.code != SSH_SUCCESS)
+            return w.code;
+    return interrupt_requested() ? SSH_INTERRUPTED : SSH_SUCCESS;
+}
+
 SshCodes ESXiServer::Suspend() {
     const char* tag = ZEB_TRACE_TAG("SshSrv::ESXiServer", "Suspend");
     SshCodes code = SSH_SUCCESS;
@@ -532,7 +632,21 @@ SshCodes ESXiServer::Suspend() {
             if (code != SSH_SUCCESS)
                 return failed(tag, "pVm->UpdateStatus()", code);
         }
-        if (!GetMaintenanceMode()) {
+        if (!GetMaintenanceMode() && m_nParallel > 1) {
+            std::vector<VirtualMachineServer*> running;
+            for (Env::XmlObject* obj : GetVMs()) {
+                auto* pVm = dynamic_cast<VirtualMachineServer*>(obj);
+                if (pVm != nullptr && pVm->GetStatus() == POWERED_ON)
+                    running.push_back(pVm);
+            }
+            code = RunInParallel(running, &VirtualMachineServer::Suspend);
+            if (code != SSH_SUCCESS)
+                return failed(tag, "RunInParallel(running, &VirtualMachineServer::Suspend)", code);
+            code = EnterMaintenance();
+            if (code != SSH_SUCCESS)
+                return failed(tag, "EnterMaintenance()", code);
+            SetReboot(true);
+        } else if (!GetMaintenanceMode()) {
             for (Env::XmlObject* obj : GetVMs()) {
                 auto* pVm = dynamic_cast<VirtualMachineServer*>(obj);
                 if (pVm == nullptr)
@@ -570,6 +684,7 @@ SshCodes ESXiServer::Reboot() {
             SetReboot(false);
         }
         SshCodes damaged = SSH_SUCCESS;
+        std::vector<VirtualMachineServer*> marked;
         for (Env::XmlObject* obj : GetVMs()) {
             auto* pVm = dynamic_cast<VirtualMachineServer*>(obj);
             if (pVm == nullptr)
@@ -581,9 +696,19 @@ SshCodes ESXiServer::Reboot() {
                 damaged = SSH_INTERNAL_ERR;
                 continue;
             }
+            if (m_nParallel > 1) {
+                if (pVm->GetRebootStatus() == TO_REBOOT)
+                    marked.push_back(pVm);
+                continue;
+            }
             code = pVm->Reboot();
             if (code != SSH_SUCCESS)
                 return failed(tag, "pVm->Reboot()", code);
+        }
+        if (!marked.empty()) {
+            code = RunInParallel(marked, &VirtualMachineServer::Reboot);
+            if (code != SSH_SUCCESS)
+                return failed(tag, "RunInParallel(marked, &VirtualMachineServer::Reboot)", code);
         }
         if (damaged != SSH_SUCCESS)
             return damaged;

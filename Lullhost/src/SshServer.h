@@ -6,6 +6,8 @@
 #include "SshCodes.h"
 #include "XmlObjectList.h"
 
+#include <vector>
+
 namespace Ssh {
 class SshSession;
 }
@@ -95,6 +97,11 @@ public:
     SshCodes AddChild(Env::String& id, Env::String& name) override;
 
     SshCodes Init();
+    // See Ssh::SshSession::SetFast.
+    void SetFast(bool fast);
+    // Suspends (and, in Reboot, powers on) up to n VMs at once, each over a login of its own;
+    // 1 goes through them one after the other over the host's session.
+    void SetParallel(int n) { m_nParallel = n; }
     SshCodes Login() override;
     SshCodes GetAllVms();
     SshCodes GetMaintenance();
@@ -115,8 +122,15 @@ public:
 
 private:
     SshCodes ChangeMaintenance(bool enter);
+    // Runs step on every VM of vms, up to m_nParallel at once. Like the sequential run it hands
+    // out no further VM once one has failed, and answers the failure of the first VM in the
+    // list that failed.
+    SshCodes RunInParallel(const std::vector<VirtualMachineServer*>& vms,
+                           SshCodes (VirtualMachineServer::*step)());
 
     bool m_bListed = false;
+    bool m_bFast = false;
+    int m_nParallel = 1;
 };
 
 } // namespace SshSrv

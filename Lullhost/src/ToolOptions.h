@@ -36,6 +36,10 @@ struct ToolOptions {
     StringParameter password{"pwd", ""};
     IntParameter tracemode{"D", 0};
     IntParameter timeout{"timeoutminutes", 300}; // seconds
+    // Answers are taken as soon as the host's prompt shows they are complete.
+    bool fast = false;
+    // VMs suspended or powered on at once, each over a login of its own.
+    IntParameter parallel{"parallel", 1};
 };
 
 // Fills options; 0 when the command line is complete, 1 after reporting an

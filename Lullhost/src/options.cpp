@@ -178,6 +178,11 @@ bool read_password_file(const char* path, std::string& password) {
 
 } // namespace
 
+namespace {
+// Each parallel VM holds a login on the host; hosts limit their sessions.
+const int kMaxParallel = 32;
+} // namespace
+
 void usage() {
     std::printf("Lullhost. ver.%d.%d.%d.%d\n\n", kVersion[0], kVersion[1], kVersion[2],
                 kVersion[3]);
@@ -204,6 +209,10 @@ void usage() {
     std::puts("\t[-h, help]\t\t\t display this help message");
     std::puts("\t[-D debug|info|verbose|quiet]\t\t print debug information, default quiet");
     std::puts("\t[-timeoutminutes]\t\t VM suspend/reboot timeout(min), default 5 min");
+    std::puts("\t[-fast]\t\t\t\t take each answer as soon as the host's prompt ends it");
+    std::puts("\t\t\t\t\t (polls every 20 ms instead of waiting a second)");
+    std::puts("\t[-parallel N]\t\t\t suspend or power on up to N VMs at once (1 to 32),");
+    std::puts("\t\t\t\t\t each over a login of its own; default 1");
     std::puts("");
 }
 
@@ -312,6 +321,21 @@ int parse_args(int argc, char** argv, ToolOptions& options) {
                 return SSH_INVALID_PARAM_ERR;
             }
             i += 2;
+        } else if (options.parallel.name == arg) {
+            const char* value = option_value(argc, argv, i);
+            char* end = nullptr;
+            const long n = value ? std::strtol(value, &end, 10) : 0;
+            if (!value || *end != '\0' || !std::isdigit(static_cast<unsigned char>(value[0])) ||
+                n < 1 || n > kMaxParallel) {
+                zeb_trace(TRACE_ERROR, "Invalid or missed %s value (1 to %d)\n",
+                          options.parallel.name.c_str(), kMaxParallel);
+                return SSH_INVALID_PARAM_ERR;
+            }
+            options.parallel.value = static_cast<int>(n);
+            i += 2;
+        } else if (std::strcmp(arg, "fast") == 0) {
+            options.fast = true;
+            ++i;
         } else if (std::strcmp(arg, "help") == 0 || std::strcmp(arg, "h") == 0) {
             usage();
             std::exit(SSH_SUCCESS);

@@ -118,6 +118,10 @@ const char kUsage[] =
     "\t[-h, help]\t\t\t display this help message\n"
     "\t[-D debug|info|verbose|quiet]\t\t print debug information, default quiet\n"
     "\t[-timeoutminutes]\t\t VM suspend/reboot timeout(min), default 5 min\n"
+    "\t[-fast]\t\t\t\t take each answer as soon as the host's prompt ends it\n"
+    "\t\t\t\t\t (polls every 20 ms instead of waiting a second)\n"
+    "\t[-parallel N]\t\t\t suspend or power on up to N VMs at once (1 to 32),\n"
+    "\t\t\t\t\t each over a login of its own; default 1\n"
     "\n";
 
 const char kBanner[] = "\nBrennet tool. ver.1.1.0.0\n\n";
@@ -177,6 +181,12 @@ TEST(LullhostCli, CommandLineErrors) {
         // No timeout at all would abandon every VM command at once.
         {with({"-host", "h", "-timeoutminutes", "0"}), "Invalid or missed new timeout value\n"},
         {with({"-host", "h", "-timeoutminutes", "soon"}), "Invalid or missed new timeout value\n"},
+        // Every parallel VM holds a login of its own on the host.
+        {with({"-host", "h", "-parallel"}), "Invalid or missed parallel value (1 to 32)\n"},
+        {with({"-host", "h", "-parallel", "0"}), "Invalid or missed parallel value (1 to 32)\n"},
+        {with({"-host", "h", "-parallel", "33"}), "Invalid or missed parallel value (1 to 32)\n"},
+        {with({"-host", "h", "-parallel", "4x"}), "Invalid or missed parallel value (1 to 32)\n"},
+        {with({"-host", "h", "-parallel", "+4"}), "Invalid or missed parallel value (1 to 32)\n"},
         // Host and user go onto the client's command line: nothing there may add options.
         {with({"-host", "esx01 -proxycmd touch${IFS}/tmp/x"}),
          "Invalid host 'esx01 -proxycmd touch${IFS}/tmp/x': not a host name, IPv4 or [IPv6] "
@@ -225,6 +235,7 @@ TEST(LullhostCli, CompleteCommandLines) {
          "Invalid argument 'ListFile' (no path after '='), ignore it\n"
          "Invalid argument 'my.xml', ignore it\n"},
         {{"-host", "esx-01.example.com."}, kBanner + std::string(kInterim)},
+        {{"-host", "10.0.0.1", "-fast", "-parallel", "32"}, kBanner + std::string(kInterim)},
         {{"host", "10.0.0.1", "-D", "info"}, kBanner + std::string(kInterim)},
         {{"-host", "10.0.0.1", "-D", "verbose"}, kBanner + std::string(kInterim) + exitLine},
         {{"-host", "10.0.0.1", "-D", "debug"}, kBanner + std::string(kNoClient) + exitLine},

@@ -3,6 +3,7 @@
 // (esxsimN), so tests may run side by side. Needs root (accounts, sshd).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -91,6 +92,12 @@ private:
 };
 
 // A working directory with the plink link and a fresh HOME, as Lullhost expects.
+// Options every run of the suite adds (the suite runs once more with "-fast").
+std::string Options() {
+    const char* options = getenv("LULLHOST_E2E_OPTIONS");
+    return options ? std::string(options) + " " : std::string();
+}
+
 class LullhostRunner {
 public:
     LullhostRunner() {
@@ -132,7 +139,7 @@ private:
         return "rm -rf " + Quote(home) + " && mkdir " + Quote(home) + " && cd " + Quote(m_dir) +
                " && ln -sf /usr/bin/plink plink && HOME=" + Quote(home) + " " + exec +
                Quote(LULLHOST_BINARY) + " -host 127.0.0.2 -usr " + host.User() + " -pwd " +
-               Quote(password) + " -mode " + mode + " -D debug " + extra;
+               Quote(password) + " -mode " + mode + " -D debug " + Options() + extra;
     }
 
     std::string m_dir;
@@ -633,4 +640,114 @@ TEST_F(EndToEndTest, KilledRunLeavesNoClientLoggedIn) {
     WaitExit(pid, 30);
     ASSERT_TRUE(sent);
     EXPECT_TRUE(AwaitLoggedOut(host, 30));
+}
+
+namespace {
+
+// The position of a command line in a log; the log's size when it is not there.
+size_t Position(const std::vector<std::string>& log, const std::string& line) {
+    size_t i = 0;
+    while (i < log.size() && log[i] != line)
+        ++i;
+    return i;
+}
+
+// The cycle with several VMs at once: every running VM is suspended exactly once, the host
+// enters maintenance mode only after the last of them has reached its end state, and reboot_vms
+// leaves maintenance mode before it powers the marked VMs on, again several at once.
+void RunParallelCycle(const std::string& prompt, int account) {
+    SimHost host(account);
+    host.Ctl("init --prompt " + prompt +
+             " 1:on:web01 2:on:db01 3:on:app01 4:on:app02 5:on:mail 6:off:archive");
+    // Answers with a progress line first, and one VM that takes longer than the others.
+    host.Ctl("vm 1 suspend_delay=3");
+    host.Ctl("vm 4 suspend_delay=1 poweron_delay=2");
+    LullhostRunner lullhost;
+
+    Output out = lullhost.Run(host, "suspend_vms", "-parallel 3");
+    ASSERT_EQ(0, out.code) << out.text;
+    const std::string file = ReadFile(lullhost.ListFile());
+    EXPECT_NE(std::string::npos, file.find("maintenancemode=\"true\" reboot=\"true\"")) << file;
+    for (const char* vm : {"1\" name=\"web01", "2\" name=\"db01", "3\" name=\"app01",
+                           "4\" name=\"app02", "5\" name=\"mail"})
+        EXPECT_NE(std::string::npos, file.find(std::string("id=\"") + vm +
+                                               "\" rebootstatus=\"to reboot\" "
+                                               "status=\"Suspended\""))
+            << vm << "\n"
+            << file;
+    EXPECT_NE(std::string::npos, file.find("id=\"6\" name=\"archive\" status=\"Powered off\""));
+    std::vector<std::string> log = host.Log();
+    const size_t enter = Position(log, "vim-cmd hostsvc/maintenance_mode_enter");
+    ASSERT_LT(enter, log.size());
+    for (int id = 1; id <= 5; ++id) {
+        const std::string suspend = "vim-cmd vmsvc/power.suspend " + std::to_string(id);
+        EXPECT_EQ(1, std::count(log.begin(), log.end(), suspend)) << suspend;
+        EXPECT_LT(Position(log, suspend), enter) << suspend;
+        EXPECT_EQ("Suspended", host.VmState(std::to_string(id)));
+    }
+    EXPECT_EQ(0, std::count(log.begin(), log.end(), "vim-cmd vmsvc/power.suspend 6"));
+    EXPECT_EQ("on", host.Maintenance());
+
+    host.Ctl("clear-log");
+    out = lullhost.Run(host, "reboot_vms", "-parallel 3");
+    ASSERT_EQ(0, out.code) << out.text;
+    log = host.Log();
+    const size_t leave = Position(log, "vim-cmd hostsvc/maintenance_mode_exit");
+    ASSERT_LT(leave, log.size());
+    for (int id = 1; id <= 5; ++id) {
+        const std::string on = "vim-cmd vmsvc/power.on " + std::to_string(id);
+        EXPECT_EQ(1, std::count(log.begin(), log.end(), on)) << on;
+        EXPECT_GT(Position(log, on), leave) << on;
+        EXPECT_EQ("Powered on", host.VmState(std::to_string(id)));
+    }
+    EXPECT_EQ("Powered off", host.VmState("6"));
+    EXPECT_EQ("off", host.Maintenance());
+    EXPECT_EQ(std::string::npos, ReadFile(lullhost.ListFile()).find("to reboot"));
+}
+
+} // namespace
+
+TEST_F(EndToEndTest, ParallelCycleClassicPrompt) {
+    RunParallelCycle("classic", 20);
+}
+TEST_F(EndToEndTest, ParallelCycleCurrentPrompt) {
+    RunParallelCycle("current", 21);
+}
+
+// A VM stuck suspending among parallel ones runs into its own limit (15) while the others are
+// suspended and marked; maintenance mode is not entered, and reboot_vms brings back every marked
+// VM, the stuck one included. The stuck VM comes last, so that every other one was handed out
+// before it fails.
+TEST_F(EndToEndTest, ParallelStuckVmEndsWith15OthersFinish) {
+    SimHost host(22);
+    host.Ctl("init --prompt current 1:on:web01 2:on:db01 3:on:app01 4:on:stuck");
+    host.Ctl("vm 4 suspend_fault=hang");
+    host.Ctl("vm 1 suspend_delay=3");
+    host.Ctl("host hang_interval=5 hang_limit=30");
+    LullhostRunner lullhost;
+
+    Output out = lullhost.Run(host, "suspend_vms", "-parallel 2");
+    ASSERT_EQ(15, out.code) << out.text;
+    const std::string file = ReadFile(lullhost.ListFile());
+    EXPECT_NE(std::string::npos, file.find("maintenancemode=\"false\" reboot=\"false\"")) << file;
+    EXPECT_NE(std::string::npos, file.find("id=\"4\" name=\"stuck\" rebootstatus=\"to reboot\" "
+                                           "status=\"Powered on\""))
+        << file;
+    for (const char* vm : {"1\" name=\"web01", "2\" name=\"db01", "3\" name=\"app01"})
+        EXPECT_NE(std::string::npos, file.find(std::string("id=\"") + vm +
+                                               "\" rebootstatus=\"to reboot\" "
+                                               "status=\"Suspended\""))
+            << vm << "\n"
+            << file;
+    for (const std::string& line : host.Log())
+        EXPECT_NE("vim-cmd hostsvc/maintenance_mode_enter", line);
+    EXPECT_EQ("off", host.Maintenance());
+
+    host.Ctl("clear-log");
+    out = lullhost.Run(host, "reboot_vms", "-parallel 2");
+    EXPECT_EQ(0, out.code) << out.text;
+    for (const char* id : {"1", "2", "3", "4"})
+        EXPECT_EQ("Powered on", host.VmState(id)) << id;
+    for (const std::string& line : host.Log())
+        EXPECT_NE("vim-cmd hostsvc/maintenance_mode_exit", line);
 }

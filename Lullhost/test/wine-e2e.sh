@@ -83,29 +83,36 @@ echo "== wrong password"
 lullhost "not-$password" -mode account_check
 expect_code 6 $? "account_check with a wrong password"
 
-echo "== suspend_vms and reboot_vms"
-sim init --prompt classic 1:on:web01 '2:on:db server' 3:off:archive 4:suspended:old >/dev/null
-# The first answer shows only the progress line; the prompt comes later.
-sim vm 1 suspend_delay=3 >/dev/null
-lullhost "$password" -mode suspend_vms -timeoutminutes 2
-expect_code 0 $? "suspend_vms"
-expected='<?xml version="1.0"?>
+# The whole cycle; the arguments are added to both runs.
+cycle() {
+    sim init --prompt classic 1:on:web01 '2:on:db server' 3:off:archive 4:suspended:old >/dev/null
+    # The first answer shows only the progress line; the prompt comes later.
+    sim vm 1 suspend_delay=3 >/dev/null
+    lullhost "$password" -mode suspend_vms -timeoutminutes 2 "$@"
+    expect_code 0 $? "suspend_vms $*"
+    expected='<?xml version="1.0"?>
 <esxiserver host="127.0.0.2" maintenancemode="true" reboot="true"><vms><virtualmachineserver id="1" name="web01" rebootstatus="to reboot" status="Suspended" timeout="120"></virtualmachineserver><virtualmachineserver id="2" name="db" rebootstatus="to reboot" status="Suspended" timeout="120"></virtualmachineserver><virtualmachineserver id="3" name="archive" status="Powered off" timeout="120"></virtualmachineserver><virtualmachineserver id="4" name="old" status="Suspended" timeout="120"></virtualmachineserver></vms></esxiserver>'
-cmp -s <(printf '%s\n' "$expected") "$work/esxi_vms.xml" ||
-    fail "list file after suspend_vms: $(cat "$work/esxi_vms.xml" 2>/dev/null)"
-expect_eq "maintenance after suspend_vms" "$(first_line sim maintenance)" on
-expect_eq "VM 1 after suspend_vms" "$(first_line sim vmstate 1)" Suspended
+    cmp -s <(printf '%s\n' "$expected") "$work/esxi_vms.xml" ||
+        fail "list file after suspend_vms: $(cat "$work/esxi_vms.xml" 2>/dev/null)"
+    expect_eq "maintenance after suspend_vms" "$(first_line sim maintenance)" on
+    expect_eq "VM 1 after suspend_vms" "$(first_line sim vmstate 1)" Suspended
 
-lullhost "$password" -mode reboot_vms
-expect_code 0 $? "reboot_vms"
-expected='<?xml version="1.0"?>
+    lullhost "$password" -mode reboot_vms "$@"
+    expect_code 0 $? "reboot_vms $*"
+    expected='<?xml version="1.0"?>
 <esxiserver host="127.0.0.2" maintenancemode="false" reboot="false"><vms><virtualmachineserver id="1" name="web01" rebootstatus="rebooted" status="Powered on" timeout="120"></virtualmachineserver><virtualmachineserver id="2" name="db" rebootstatus="rebooted" status="Powered on" timeout="120"></virtualmachineserver><virtualmachineserver id="3" name="archive" status="Powered off" timeout="120"></virtualmachineserver><virtualmachineserver id="4" name="old" status="Suspended" timeout="120"></virtualmachineserver></vms></esxiserver>'
-cmp -s <(printf '%s\n' "$expected") "$work/esxi_vms.xml" ||
-    fail "list file after reboot_vms: $(cat "$work/esxi_vms.xml" 2>/dev/null)"
-expect_eq "maintenance after reboot_vms" "$(first_line sim maintenance)" off
-for vm in 1:Powered\ on 2:Powered\ on 3:Powered\ off 4:Suspended; do
-    expect_eq "VM ${vm%%:*} after reboot_vms" "$(first_line sim vmstate "${vm%%:*}")" "${vm#*:}"
-done
+    cmp -s <(printf '%s\n' "$expected") "$work/esxi_vms.xml" ||
+        fail "list file after reboot_vms: $(cat "$work/esxi_vms.xml" 2>/dev/null)"
+    expect_eq "maintenance after reboot_vms" "$(first_line sim maintenance)" off
+    for vm in 1:Powered\ on 2:Powered\ on 3:Powered\ off 4:Suspended; do
+        expect_eq "VM ${vm%%:*} after reboot_vms" "$(first_line sim vmstate "${vm%%:*}")" "${vm#*:}"
+    done
+}
+
+echo "== suspend_vms and reboot_vms"
+cycle
+echo "== suspend_vms and reboot_vms, -fast -parallel 2"
+cycle -fast -parallel 2
 
 if [ "$failures" -ne 0 ]; then
     echo "wine-e2e.sh: $failures failed"

@@ -5,6 +5,7 @@
 
 #include "zeb-tools-trace.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -44,13 +45,31 @@ const int kPathSize = SSH_BUF_SIZE;
 // Shown in the sent-data frame instead of the password.
 const char kPasswordMask[] = "********";
 
-// Once a password has been typed, the next password prompt means it was refused.
-bool g_bPasswordAnswered = false;
-
 // An answer without the shell prompt at its end is taken once the output has rested this many
 // polls: a command that prints a progress line and works on silently, or a host whose prompt
 // looks different, still gets its answer delivered.
 const int kQuietPollsWithoutPrompt = 2;
+
+// A fast session polls the client this often (milliseconds).
+const int kFastPollMs = 20;
+// How long a fast session lets output without a recognised end rest before taking it: as long as
+// the default polls take, so that only answers that show their end come sooner.
+const long kFastRestLoginMs = 1000;
+const long kFastRestRemoteMs = 2000;
+
+// A login prompt of the client waits for input at the end of its line.
+bool awaits_login_input(const std::string& text) {
+    if (text.empty() || (text.back() != ' ' && text.back() != ':'))
+        return false;
+    switch (session_cue(text.c_str(), true)) {
+    case CUE_HOST_KEY:
+    case CUE_CHANGED_HOST_KEY:
+    case CUE_PASSWORD:
+        return true;
+    default:
+        return false;
+    }
+}
 
 // A bound for a runaway output; an answer is delivered when it reaches this size.
 const size_t kMaxAnswer = 16u << 20;
@@ -122,6 +141,7 @@ SshCodes SshSession::RunSshClient(const char* cszHost, const char* cszUser,
         }
         // Nothing may be traced until the tool has its own standard handles back.
         m_state = EXEC_STARTING;
+        set_client_start_pause(!m_bFast);
         m_iProcessId = run_ssh_process(stdin_r, stdout_w, stdout_e, stdin_def, stdout_def,
                                        stderr_def, m_szPath, m_szArgs);
         if (m_iProcessId == PROC_NONE) {
@@ -185,23 +205,55 @@ bool SshSession::AnswerComplete(int quiet_polls) const {
     return ends_with_shell_prompt(m_received.c_str()) || quiet_polls >= kQuietPollsWithoutPrompt;
 }
 
+bool SshSession::FastAnswerComplete(int quiet_polls, long rest_ms) const {
+    if (quiet_polls < 1)
+        return false;
+    if (m_received.size() >= kMaxAnswer)
+        return true;
+    if (m_state < EXEC_REMOTE) {
+        if (ends_with_shell_prompt(m_received.c_str()) || awaits_login_input(m_received))
+            return true;
+        return rest_ms >= kFastRestLoginMs;
+    }
+    if (m_state != EXEC_REMOTE)
+        return rest_ms >= kFastRestLoginMs;
+    // A prompt counts only after the echo of the command: the line that carried the command
+    // ends in a prompt too.
+    size_t from = 0;
+    if (m_command[0] != '\0') {
+        size_t echo = m_received.find(m_command);
+        if (echo != std::string::npos)
+            from = echo + strlen(m_command);
+    }
+    if (ends_with_shell_prompt(m_received.c_str() + from))
+        return true;
+    return rest_ms >= kFastRestRemoteMs;
+}
+
 SshCodes SshSession::GetData() {
     SshCodes result = SSH_SUCCESS;
     try {
         ZebTrace(TRACE_DEBUG, TAG("GetData"), "read data from ssh client's stdout\n");
+        typedef std::chrono::steady_clock Clock;
         time_t last_output = time(nullptr);
+        Clock::time_point last_change = Clock::now();
         int quiet_polls = 0;
         m_received.clear();
         m_response.clear();
-        while (wait_process(m_iProcessId) == 0 && time(nullptr) - last_output <= m_nTimeout) {
+        while ((m_bFast ? wait_process_for(m_iProcessId, kFastPollMs)
+                        : wait_process(m_iProcessId)) == 0 &&
+               time(nullptr) - last_output <= m_nTimeout) {
             if (interrupt_requested())
                 return SSH_INTERRUPTED;
-            ZebTrace(TRACE_DEBUG, TAG("GetData"), "try to read block of data\n");
+            // Fifty polls a second would bury the trace.
+            if (!m_bFast)
+                ZebTrace(TRACE_DEBUG, TAG("GetData"), "try to read block of data\n");
             int avail = get_bytes_avail(stdout_r);
             if (avail > 0) {
                 // The silence limit counts from the last moment output was seen. Everything is
                 // read at once, so a client with more to say than the pipe holds is never stalled.
                 last_output = time(nullptr);
+                last_change = Clock::now();
                 quiet_polls = 0;
                 if (!ReadAvailable(avail)) {
                     ZebTrace(TRACE_ERROR, TAG("GetData"), "cannot read data\n");
@@ -213,7 +265,11 @@ SshCodes SshSession::GetData() {
             if (m_received.empty())
                 continue;
             // The output has come to rest.
-            if (!AnswerComplete(++quiet_polls))
+            ++quiet_polls;
+            const long rest_ms = static_cast<long>(
+                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - last_change)
+                    .count());
+            if (m_bFast ? !FastAnswerComplete(quiet_polls, rest_ms) : !AnswerComplete(quiet_polls))
                 continue;
             m_response.swap(m_received);
             m_received.clear();
@@ -289,9 +345,9 @@ int SshSession::DefaultParser(SshCodes& errcode) {
             return 1;
         case CUE_PASSWORD:
             m_state = EXEC_LOGIN;
-            if (!g_bPasswordAnswered) {
+            if (!m_bPasswordAnswered) {
                 snprintf(m_command, sizeof(m_command), "%s%s", m_sPassword.c_str(), SSH_LINE_END);
-                g_bPasswordAnswered = true;
+                m_bPasswordAnswered = true;
                 ZebTrace(TRACE_DEBUG, TAG("DefaultParser"),
                          "enter password for system password request\n");
                 return 1;
@@ -380,6 +436,10 @@ SshCodes SshSession::GetResponse(char** ppResponse) {
         ZebTrace(TRACE_ERROR, TAG("GetResponse"), "SshSession::GetResponse error catched\n");
         return StateToSshcode(result);
     }
+}
+
+void SshSession::EndInput() {
+    close_fdhandle(stdin_w);
 }
 
 void SshSession::CloseSession() {

@@ -28,11 +28,19 @@ public:
     // points to the session's own text, valid until the next call on the session.
     SshCodes GetResponse(char** ppResponse);
     void CloseSession();
+    // Closes the client's input: the remote shell sees its end and logs out, and the client ends
+    // by itself instead of being ended by force a few seconds later.
+    void EndInput();
 
     SshState GetState() { return m_state; }
     void SetState(SshState state) { m_state = state; }
     int GetTimeout() { return m_nTimeout; }
     void SetTimeout(int nTimeout) { m_nTimeout = nTimeout; }
+    // A fast session takes an answer as soon as the shell prompt has followed the command's echo
+    // (the client's login prompts likewise), polling every few milliseconds instead of letting
+    // the output rest for a second. Answers without a prompt still wait as long as by default.
+    void SetFast(bool fast) { m_bFast = fast; }
+    bool GetFast() const { return m_bFast; }
     SshCodes StateToSshcode(SshCodes curcode) const;
 
 protected:
@@ -49,6 +57,7 @@ private:
     bool ReadAvailable(int avail);
     // Whether the output that has rested for quiet_polls polls is a whole answer.
     bool AnswerComplete(int quiet_polls) const;
+    bool FastAnswerComplete(int quiet_polls, long rest_ms) const;
 
     fd_handle stdout_r;
     fd_handle stdout_w;
@@ -68,6 +77,10 @@ private:
     proc_handle m_iProcessId;
     int m_nTimeout;
     std::string m_sPassword;
+    bool m_bFast = false;
+    // Once a password has been typed, the next password prompt means it was refused. Per session:
+    // a tool may log in more than once.
+    bool m_bPasswordAnswered = false;
 };
 
 } // namespace Ssh

@@ -29,8 +29,18 @@ proc_handle run_ssh_process(fd_handle& fd_in, fd_handle& fd_out, fd_handle& fd_e
                             fd_handle& stdin_def, fd_handle& stdout_def, fd_handle& stderr_def,
                             const char* filepath, const char* args);
 
+// Whether starting a child pauses a second before the tool gets its standard handles back
+// (POSIX; the default). A fast session does without.
+void set_client_start_pause(bool pause);
+
 // 1 when the child no longer runs; 0 after waiting about one second for it.
 int wait_process(proc_handle child);
+// 1 when the child no longer runs; 0 after waiting about millis milliseconds for it. Untraced:
+// it serves the short polls of a fast session.
+int wait_process_for(proc_handle child, int millis);
+// Runs job(args[i]) for every i < count, each on a thread of its own, and returns once all have
+// ended. A job whose thread cannot be started runs on the calling thread instead.
+void run_threads(void (*job)(void*), void* const* args, int count);
 // Ends the child: termination signal on POSIX, exit code 0 on Windows. 0 on success.
 int terminate_process(proc_handle child);
 // Releases what is left of an ended or abandoned child (the Windows process handle).

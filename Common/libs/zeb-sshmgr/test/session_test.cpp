@@ -129,6 +129,38 @@ TEST_F(SessionTest, ResponsesSettleBeforeDeliveryAndAreWhole) {
     session.SendCommand("exit\n");
 }
 
+// A fast session takes the login prompts and each answer at its prompt, in either prompt style,
+// and an answer that comes in pieces (a progress line first) still only at its prompt.
+TEST_F(SessionTest, FastSessionTakesEachAnswerAtItsPrompt) {
+    WriteClient(std::string(kNewHostKey) +
+                "read -r key\n"
+                "printf 'admin@h'\"'\"'s password: '\n"
+                "read -r pw; echo \"pw:$pw\" > got.txt\n"
+                "printf '\\r\\n[root@h:~] '\n" +
+                R"(while read -r line; do
+  printf '%s\r\n' "$line"
+  case "$line" in
+    exit) exit 0 ;;
+    pieces) printf 'Suspending VM...\r\n'; sleep 1; printf 'done\r\n[root@h:~] ' ;;
+    classic) printf 'x\r\n~ # ' ;;
+  esac
+done
+)");
+    SshSession session;
+    session.SetFast(true);
+    ASSERT_EQ(session.RunSshClient("h", "admin", kPassword), SSH_SUCCESS);
+    char* response = nullptr;
+    ASSERT_EQ(session.GetResponse(&response), SSH_SUCCESS);
+    EXPECT_EQ(std::string(response), "\r\n[root@h:~] ");
+    session.SetState(EXEC_REMOTE);
+
+    EXPECT_EQ(Exchange(session, "pieces\n", SSH_SUCCESS),
+              "Suspending VM...\r\ndone\r\n[root@h:~] ");
+    EXPECT_EQ(Exchange(session, "classic\n", SSH_SUCCESS), "x\r\n~ # ");
+    session.SendCommand("exit\n");
+    EXPECT_EQ(ReadFile("got.txt"), std::string("pw:") + kPassword + "\n");
+}
+
 TEST_F(SessionTest, SecondPasswordPromptIsAnAuthErrorAndTheClientIsEndedByForce) {
     WriteClient("echo \"$$\" > pid.txt\n"
                 "printf 'admin@h'\"'\"'s password: '\n"

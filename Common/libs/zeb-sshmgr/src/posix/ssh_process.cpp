@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <pthread.h>
 #include <string>
 #include <sys/stat.h>
 #ifdef __linux__
@@ -54,6 +55,14 @@ int make_private_fdhandle(fd_handle fd) {
     return flags >= 0 && fcntl(fd, F_SETFD, flags | FD_CLOEXEC) == 0 ? 0 : -1;
 }
 
+namespace {
+bool g_start_pause = true;
+} // namespace
+
+void set_client_start_pause(bool pause) {
+    g_start_pause = pause;
+}
+
 proc_handle start_child(fd_handle /*fd_in*/, fd_handle /*fd_out*/, fd_handle /*fd_err*/,
                         const fd_handle saved[3], const char* filepath, const char* args) {
     // The client's ends are the tool's standard descriptors already and pass to the child as such.
@@ -90,7 +99,8 @@ proc_handle start_child(fd_handle /*fd_in*/, fd_handle /*fd_out*/, fd_handle /*f
         // Not exit(): that would flush the tool's inherited stdio buffers into the pipe.
         _exit(0);
     }
-    sleep(1);
+    if (g_start_pause)
+        sleep(1);
     return pid;
 }
 
@@ -116,6 +126,45 @@ int wait_process(proc_handle pid) {
             zeb_trace(TRACE_DEBUG, "continued\n");
     }
     return 1;
+}
+
+int wait_process_for(proc_handle pid, int millis) {
+    int status = 0;
+    if ((pid > 0 ? waitpid(pid, &status, WNOHANG) : -1) != 0)
+        return 1;
+    usleep(static_cast<useconds_t>(millis) * 1000);
+    return 0;
+}
+
+namespace {
+
+struct ThreadStart {
+    void (*job)(void*);
+    void* arg;
+};
+
+void* thread_main(void* start) {
+    const ThreadStart* s = static_cast<const ThreadStart*>(start);
+    s->job(s->arg);
+    return nullptr;
+}
+
+} // namespace
+
+void run_threads(void (*job)(void*), void* const* args, int count) {
+    std::vector<ThreadStart> starts(static_cast<size_t>(count > 0 ? count : 0));
+    std::vector<pthread_t> threads(starts.size());
+    std::vector<bool> started(starts.size(), false);
+    for (size_t i = 0; i < starts.size(); ++i) {
+        starts[i] = ThreadStart{job, args[i]};
+        started[i] = pthread_create(&threads[i], nullptr, thread_main, &starts[i]) == 0;
+    }
+    for (size_t i = 0; i < starts.size(); ++i) {
+        if (started[i])
+            pthread_join(threads[i], nullptr);
+        else
+            job(args[i]);
+    }
 }
 
 int terminate_process(proc_handle pid) {

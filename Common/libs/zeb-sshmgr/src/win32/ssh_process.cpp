@@ -7,6 +7,7 @@
 #include "zeb-tools-trace.h"
 
 #include <cstdio>
+#include <vector>
 
 fd_handle save_std_fdhandle(int std_id) {
     // The handle itself, not a copy: the C run-time writes the tool's output to it whatever the
@@ -50,6 +51,46 @@ int wait_process(proc_handle child) {
     if (child == PROC_NONE)
         return 1;
     return WaitForSingleObject(child, 1000) == WAIT_TIMEOUT ? 0 : 1;
+}
+
+void set_client_start_pause(bool /*pause*/) {}
+
+int wait_process_for(proc_handle child, int millis) {
+    if (child == PROC_NONE)
+        return 1;
+    return WaitForSingleObject(child, static_cast<DWORD>(millis)) == WAIT_TIMEOUT ? 0 : 1;
+}
+
+namespace {
+
+struct ThreadStart {
+    void (*job)(void*);
+    void* arg;
+};
+
+DWORD WINAPI thread_main(LPVOID start) {
+    const ThreadStart* s = static_cast<const ThreadStart*>(start);
+    s->job(s->arg);
+    return 0;
+}
+
+} // namespace
+
+void run_threads(void (*job)(void*), void* const* args, int count) {
+    std::vector<ThreadStart> starts(static_cast<size_t>(count > 0 ? count : 0));
+    std::vector<HANDLE> threads(starts.size(), nullptr);
+    for (size_t i = 0; i < starts.size(); ++i) {
+        starts[i] = ThreadStart{job, args[i]};
+        threads[i] = CreateThread(nullptr, 0, thread_main, &starts[i], 0, nullptr);
+    }
+    for (size_t i = 0; i < starts.size(); ++i) {
+        if (threads[i] == nullptr) {
+            job(args[i]);
+            continue;
+        }
+        WaitForSingleObject(threads[i], INFINITE);
+        CloseHandle(threads[i]);
+    }
 }
 
 int terminate_process(proc_handle child) {
