@@ -45,13 +45,13 @@ plat::MsgResult PeerProc(plat::WindowHandle window, std::uint32_t message, plat:
 }
 
 int RunWindow(const std::string& className, const std::string& title) {
-    plat::WindowSpec spec;
-    spec.className = className;
-    spec.title = title;
-    spec.proc = PeerProc;
-    spec.width = 100;
-    spec.height = 50;
-    const plat::WindowHandle window = plat::create_window(spec);
+    plat::WindowParams params;
+    params.className = className;
+    params.title = title;
+    params.proc = PeerProc;
+    params.width = 100;
+    params.height = 50;
+    const plat::WindowHandle window = plat::create_window(params);
     if (!window)
         return 3;
     plat::set_timer(window, kLifeTimer, 60000);

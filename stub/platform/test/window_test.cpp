@@ -45,13 +45,13 @@ plat::MsgResult RecordingProc(plat::WindowHandle w, std::uint32_t m, plat::WPara
 }
 
 plat::WindowHandle MakeWindow(const std::string& className) {
-    plat::WindowSpec spec;
-    spec.className = className;
-    spec.title = "test";
-    spec.proc = RecordingProc;
-    spec.width = 100;
-    spec.height = 50;
-    return plat::create_window(spec);
+    plat::WindowParams params;
+    params.className = className;
+    params.title = "test";
+    params.proc = RecordingProc;
+    params.width = 100;
+    params.height = 50;
+    return plat::create_window(params);
 }
 
 bool SeenMessage(std::uint32_t m) {

@@ -33,27 +33,27 @@ plat::Rect CentredFrame(const plat::Rect& workArea) {
                       kWindowHeight};
 }
 
-plat::ChildSpec StartupChildSpec(StartupChild child, bool bRtl) {
-    plat::ChildSpec spec;
-    spec.id = child;
+plat::ChildParams StartupChildSpec(StartupChild child, bool bRtl) {
+    plat::ChildParams params;
+    params.id = child;
     switch (child) {
     case CHILD_STATUS_LINE:
-        spec.kind = plat::CHILD_STATIC;
-        spec.style = 0x50000000u;
-        spec.rect = plat::Rect{bRtl ? 122 : 70, 20, 340, 18};
+        params.kind = plat::CHILD_STATIC;
+        params.style = 0x50000000u;
+        params.rect = plat::Rect{bRtl ? 122 : 70, 20, 340, 18};
         break;
     case CHILD_PROGRESS_BAR:
-        spec.kind = plat::CHILD_PROGRESS;
-        spec.style = 0x50000000u;
-        spec.rect = plat::Rect{70, 38, 392, 13};
+        params.kind = plat::CHILD_PROGRESS;
+        params.style = 0x50000000u;
+        params.rect = plat::Rect{70, 38, 392, 13};
         break;
     case CHILD_ACTIVITY_BAR:
-        spec.kind = plat::CHILD_PROGRESS;
-        spec.style = 0x40000000u; // hidden until extraction shows it
-        spec.rect = plat::Rect{bRtl ? 70 : 416, 20, 46, 13};
+        params.kind = plat::CHILD_PROGRESS;
+        params.style = 0x40000000u; // hidden until extraction shows it
+        params.rect = plat::Rect{bRtl ? 70 : 416, 20, 46, 13};
         break;
     }
-    return spec;
+    return params;
 }
 
 int FontHeight(int nPoints, int nDpi) {
@@ -203,18 +203,18 @@ bool RunMainWindow(const std::string& sClass, const std::string& sTitle, int nCh
 
     plat::init_common_controls();
     const plat::Rect frame = CentredFrame(plat::work_area());
-    plat::WindowSpec spec;
-    spec.className = sClass;
-    spec.title = sTitle;
-    spec.proc = MainWindowProc;
-    spec.style = kWindowStyle;
-    spec.classStyle = kClassStyle;
-    spec.x = frame.x;
-    spec.y = frame.y;
-    spec.width = frame.width;
-    spec.height = frame.height;
-    spec.icon = kIconName;
-    const plat::WindowHandle h = plat::create_window(spec);
+    plat::WindowParams params;
+    params.className = sClass;
+    params.title = sTitle;
+    params.proc = MainWindowProc;
+    params.style = kWindowStyle;
+    params.classStyle = kClassStyle;
+    params.x = frame.x;
+    params.y = frame.y;
+    params.width = frame.width;
+    params.height = frame.height;
+    params.icon = kIconName;
+    const plat::WindowHandle h = plat::create_window(params);
     if (h != 0) {
         mw.hWnd = h;
         plat::show_window(h, plat::SHOW_HIDE);

@@ -98,11 +98,11 @@ protected:
         RuntimeFolderTest::SetUp();
         g_listener.clear();
         Agent() = AgentState();
-        plat::WindowSpec spec;
-        spec.className = "stub-startup-test-listener";
-        spec.title = "listener";
-        spec.proc = ListenerProc;
-        m_listener = plat::create_window(spec);
+        plat::WindowParams params;
+        params.className = "stub-startup-test-listener";
+        params.title = "listener";
+        params.proc = ListenerProc;
+        m_listener = plat::create_window(params);
         ASSERT_NE(m_listener, 0u);
     }
     void TearDown() override {

@@ -79,10 +79,10 @@ class DiagnosticCapture {
 public:
     explicit DiagnosticCapture(const std::string&) {
         g_diagnostics.clear();
-        plat::WindowSpec spec;
-        spec.className = ".HDebug.";
-        spec.proc = ViewerProc;
-        m_viewer = plat::create_window(spec);
+        plat::WindowParams params;
+        params.className = ".HDebug.";
+        params.proc = ViewerProc;
+        m_viewer = plat::create_window(params);
     }
     ~DiagnosticCapture() {
         plat::destroy_window(m_viewer);
@@ -230,10 +230,10 @@ TEST_F(StubProgram, ProgramWithoutPackageFails) {
 TEST_F(StubProgram, SecondInstanceOfOnePathDoesNothing) {
     const std::string setup = Package("setup", {});
     // This process holds the window class the package run would use.
-    plat::WindowSpec spec;
-    spec.className = setup;
-    spec.proc = ListenerProc;
-    const plat::WindowHandle holder = plat::create_window(spec);
+    plat::WindowParams params;
+    params.className = setup;
+    params.proc = ListenerProc;
+    const plat::WindowHandle holder = plat::create_window(params);
     ASSERT_NE(holder, 0u);
     std::string lines;
     {
@@ -252,10 +252,10 @@ TEST_F(StubProgram, PlainAgentStartsItsCopyAndForwardsSwitches) {
     const std::string copy = Path(std::string("X_tool") + kExe);
     const std::string copyClass = ".AutoUpdate.X_tool";
 
-    plat::WindowSpec spec;
-    spec.className = "stub-program-test-listener";
-    spec.proc = ListenerProc;
-    const plat::WindowHandle listener = plat::create_window(spec);
+    plat::WindowParams params;
+    params.className = "stub-program-test-listener";
+    params.proc = ListenerProc;
+    const plat::WindowHandle listener = plat::create_window(params);
     ASSERT_NE(listener, 0u);
 
     // The first start makes the copy and hands it the listener.
@@ -375,10 +375,10 @@ TEST_F(StubProgram, AgentCopyProbesDownloadsAndChecksAnUpdate) {
     std::ofstream(Path("tool.original"))
         << "[OriginalSetup]\nProbeSecondsInterval=0\nVersionOriginal=4\nStamp=6\n";
 
-    plat::WindowSpec spec;
-    spec.className = "stub-program-test-listener";
-    spec.proc = ListenerProc;
-    const plat::WindowHandle listener = plat::create_window(spec);
+    plat::WindowParams params;
+    params.className = "stub-program-test-listener";
+    params.proc = ListenerProc;
+    const plat::WindowHandle listener = plat::create_window(params);
     ASSERT_NE(listener, 0u);
     const std::string wmMsg =
         "/WM_MSG=" + std::to_string(listener) + ":" + std::to_string(kReportMsg);

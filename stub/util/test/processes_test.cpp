@@ -234,10 +234,10 @@ TEST_F(RunningPeerTest, FindsPostsToAndClosesARunningProgram) {
     EXPECT_FALSE(IsProcessRunning(m_peer + ".other"));
     EXPECT_EQ(FindMainWindow(m_copyFolder + plat::kPathSeparator + "other", false), 0u);
 
-    plat::WindowSpec spec;
-    spec.className = "StubTest.Asker";
-    spec.proc = AnswerProc;
-    const plat::WindowHandle own = plat::create_window(spec);
+    plat::WindowParams params;
+    params.className = "StubTest.Asker";
+    params.proc = AnswerProc;
+    const plat::WindowHandle own = plat::create_window(params);
     ASSERT_NE(own, 0u);
     ASSERT_TRUE(plat::set_timer(own, 1, 20000));
     ASSERT_TRUE(PostToProcess(m_peer, true, kAsk, static_cast<plat::WParam>(own), 21));

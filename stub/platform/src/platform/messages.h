@@ -30,7 +30,7 @@ using WindowProc = MsgResult (*)(WindowHandle, std::uint32_t message, WParam, LP
 // (window styles, CS_* bits, an icon resource name of the program; the first
 // window of a class fixes the class's) and are ignored on POSIX. A procedure
 // hands what it does not handle to default_window_proc.
-struct WindowSpec {
+struct WindowParams {
     std::string className;
     std::string title;
     WindowProc proc = nullptr;
@@ -46,7 +46,7 @@ struct WindowSpec {
 
 // Creates the window hidden; its procedure sees MSG_CREATE before this
 // returns. 0 when it cannot be created.
-WindowHandle create_window(const WindowSpec& spec);
+WindowHandle create_window(const WindowParams& params);
 
 // MSG_DESTROY reaches the procedure, then the window and its timers are gone.
 bool destroy_window(WindowHandle window);

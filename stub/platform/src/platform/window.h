@@ -45,13 +45,13 @@ void show_window(WindowHandle window, ShowMode mode);
 bool window_visible(WindowHandle window);
 
 enum ChildKind { CHILD_STATIC, CHILD_PROGRESS };
-struct ChildSpec {
+struct ChildParams {
     int id = 0;
     ChildKind kind = CHILD_STATIC;
     std::uint32_t style = 0;
     Rect rect; // client coordinates
 };
-bool create_child(WindowHandle parent, const ChildSpec& spec);
+bool create_child(WindowHandle parent, const ChildParams& params);
 // Shows or hides a child created hidden (or visible).
 void show_child(WindowHandle parent, int id, bool show);
 

@@ -244,9 +244,9 @@ WindowHandle local_window_of_class(const std::string& className) {
 
 } // namespace posix
 
-WindowHandle create_window(const WindowSpec& spec) {
+WindowHandle create_window(const WindowParams& params) {
     static_assert(sizeof(WindowHandle) >= 8, "window handles carry a process id");
-    if (spec.className.empty() || !spec.proc || g_nextSerial >> posix::kSerialBits)
+    if (params.className.empty() || !params.proc || g_nextSerial >> posix::kSerialBits)
         return 0;
     ensure_queue();
     static const bool atExit = std::atexit(withdraw_all_at_exit) == 0;
@@ -255,10 +255,10 @@ WindowHandle create_window(const WindowSpec& spec) {
         posix::open_endpoint(); // without it the window still works inside the process
     const WindowHandle handle = make_handle(own_pid(), g_nextSerial++);
     Window& w = g_windows[handle];
-    w.className = spec.className;
-    w.title = spec.title;
-    w.proc = spec.proc;
-    posix::publish_class(spec.className, handle);
+    w.className = params.className;
+    w.title = params.title;
+    w.proc = params.proc;
+    posix::publish_class(params.className, handle);
     call_proc(handle, MSG_CREATE, 0, 0);
     return find_local(handle) ? handle : 0;
 }
@@ -374,11 +374,11 @@ bool set_timer(WindowHandle window, std::uintptr_t id, std::uint32_t ms) {
     }
     // A period of 0 would disarm the timer; the system runs it at once.
     const long period = ms == 0 ? 1 : static_cast<long>(ms);
-    itimerspec spec{};
-    spec.it_interval.tv_sec = period / 1000;
-    spec.it_interval.tv_nsec = (period % 1000) * 1000000L;
-    spec.it_value = spec.it_interval;
-    return timerfd_settime(fd, 0, &spec, nullptr) == 0;
+    itimerspec params{};
+    params.it_interval.tv_sec = period / 1000;
+    params.it_interval.tv_nsec = (period % 1000) * 1000000L;
+    params.it_value = params.it_interval;
+    return timerfd_settime(fd, 0, &params, nullptr) == 0;
 }
 
 bool kill_timer(WindowHandle window, std::uintptr_t id) {

@@ -96,15 +96,15 @@ bool window_visible(WindowHandle window) {
     return it != faces().end() && it->second.visible;
 }
 
-bool create_child(WindowHandle parent, const ChildSpec& spec) {
+bool create_child(WindowHandle parent, const ChildParams& params) {
     if (parent == 0)
         return false;
     ChildInfo c;
-    c.id = spec.id;
-    c.className = spec.kind == CHILD_STATIC ? "Static" : "msctls_progress32";
-    c.style = spec.style;
-    c.rect = spec.rect;
-    c.rangeMax = spec.kind == CHILD_STATIC ? 0 : 100;
+    c.id = params.id;
+    c.className = params.kind == CHILD_STATIC ? "Static" : "msctls_progress32";
+    c.style = params.style;
+    c.rect = params.rect;
+    c.rangeMax = params.kind == CHILD_STATIC ? 0 : 100;
     faces()[parent].children.push_back(c);
     return true;
 }

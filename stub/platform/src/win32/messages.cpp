@@ -29,25 +29,25 @@ HWND to_hwnd(WindowHandle window) {
 
 } // namespace
 
-WindowHandle create_window(const WindowSpec& spec) {
-    if (spec.className.empty() || !spec.proc)
+WindowHandle create_window(const WindowParams& params) {
+    if (params.className.empty() || !params.proc)
         return 0;
     HINSTANCE instance = GetModuleHandleA(nullptr);
     WNDCLASSA wc = {};
-    wc.style = spec.classStyle;
+    wc.style = params.classStyle;
     wc.lpfnWndProc = window_trampoline;
     wc.cbWndExtra = sizeof(LONG_PTR);
     wc.hInstance = instance;
     wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    if (!spec.icon.empty())
-        wc.hIcon = LoadIconA(instance, spec.icon.c_str());
-    wc.lpszClassName = spec.className.c_str();
+    if (!params.icon.empty())
+        wc.hIcon = LoadIconA(instance, params.icon.c_str());
+    wc.lpszClassName = params.className.c_str();
     if (!RegisterClassA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
         return 0;
-    HWND hwnd = CreateWindowExA(spec.exStyle, spec.className.c_str(), spec.title.c_str(),
-                                spec.style & ~static_cast<DWORD>(WS_VISIBLE), spec.x, spec.y,
-                                spec.width, spec.height, nullptr, nullptr, instance,
-                                reinterpret_cast<void*>(spec.proc));
+    HWND hwnd = CreateWindowExA(params.exStyle, params.className.c_str(), params.title.c_str(),
+                                params.style & ~static_cast<DWORD>(WS_VISIBLE), params.x, params.y,
+                                params.width, params.height, nullptr, nullptr, instance,
+                                reinterpret_cast<void*>(params.proc));
     return reinterpret_cast<WindowHandle>(hwnd);
 }
 

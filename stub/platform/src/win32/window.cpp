@@ -56,11 +56,11 @@ bool window_visible(WindowHandle window) {
     return IsWindowVisible(to_hwnd(window)) != FALSE;
 }
 
-bool create_child(WindowHandle parent, const ChildSpec& spec) {
-    const char* cls = spec.kind == CHILD_STATIC ? "Static" : PROGRESS_CLASSA;
-    HWND h = CreateWindowExA(0, cls, "", spec.style, spec.rect.x, spec.rect.y, spec.rect.width,
-                             spec.rect.height, to_hwnd(parent),
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
+bool create_child(WindowHandle parent, const ChildParams& params) {
+    const char* cls = params.kind == CHILD_STATIC ? "Static" : PROGRESS_CLASSA;
+    HWND h = CreateWindowExA(0, cls, "", params.style, params.rect.x, params.rect.y,
+                             params.rect.width, params.rect.height, to_hwnd(parent),
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(params.id)),
                              GetModuleHandleA(nullptr), nullptr);
     return h != nullptr;
 }

@@ -30,7 +30,7 @@ bool IsRightToLeft(int nCharset);
 plat::Rect CentredFrame(const plat::Rect& workArea);
 
 // The three children in creation order.
-plat::ChildSpec StartupChildSpec(StartupChild child, bool bRtl);
+plat::ChildParams StartupChildSpec(StartupChild child, bool bRtl);
 
 // Height of a font of nPoints points on a screen of nDpi pixels per inch,
 // negative as the system expects for a character height (MulDiv rounding).
